@@ -1,0 +1,50 @@
+#pragma once
+// Process-wide configuration store: one QSettings (INI) on <application dir>//Config.ini,
+// all keys in group "GeneralConfig", plus the small helpers built on the settings.
+
+#include <QList>
+#include <QPoint>
+#include <QSettings>
+#include <QString>
+#include <QVariant>
+
+class QComboBox;
+
+namespace ConfigStore {
+
+inline const char* const kGeneralGroup = "GeneralConfig";
+
+// The process-wide store, created on first call.
+QSettings* config();
+
+// Writes are made only when both group and key are non-empty.
+void setValue(const QString& group, const QString& key, const QVariant& value);
+// Reads use no default: a missing key gives an invalid QVariant (0 / empty text).
+QVariant value(const QString& group, const QString& key);
+
+void setLanguage(int nLanguage);
+int getLanguage();
+
+QString getManualSnapshotPath();
+QString getManualRecordPath();
+QString getAlarmRecordPath();
+
+int getTemperUnit();
+float convertTemper(float fCelsius);
+QString getTemperUnitText();
+
+QString getDateTimeName();   // "yyyyMMdd_HHmmss_zzz"
+QString getDateName();       // "yyyyMMdd"
+
+bool ensureDir(const QString& path);
+void selectComboByData(QComboBox* pCombo, int nValue);
+void scalePoints(QList<QPoint>& points, int nSrcWidth, int nSrcHeight, int nDstWidth, int nDstHeight);
+
+// Folder in which Config.ini and the default folders live: the application directory,
+// unless a test has pointed the store elsewhere.
+QString baseDir();
+// Tests only: re-create the store on <dir>//Config.ini with <dir> as the base folder.
+// An empty dir returns to the application directory.
+void setBaseDirForTests(const QString& dir);
+
+} // namespace ConfigStore

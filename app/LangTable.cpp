@@ -1,0 +1,42 @@
+#include "app/LangTable.h"
+
+#include <QFile>
+#include <QXmlStreamReader>
+
+LangTable& langTable()
+{
+    static LangTable table;
+    return table;
+}
+
+void loadLanguageFile(LangTable& table, const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return;
+    table.clear();
+    QXmlStreamReader reader(&file);
+    while (!reader.atEnd() && !reader.hasError()) {
+        reader.readNext();
+        if (reader.name() != QLatin1String("item"))
+            continue;
+        const QXmlStreamAttributes attrs = reader.attributes();
+        const QString name = attrs.value("name").toString();
+        const QString value = attrs.value("value").toString();
+        if (!name.isEmpty() && !value.isEmpty())
+            table[name] = value;
+    }
+    file.close();
+}
+
+void loadLanguage(LangTable& table, int nLanguage)
+{
+    const QString fileName = nLanguage == 1 ? QStringLiteral("Lang_EN.xml") : QStringLiteral("Lang_CN.xml");
+    loadLanguageFile(table, ":/Resource/" + fileName);
+}
+
+QString getLangText(const LangTable& table, QString key)
+{
+    auto it = table.constFind(key);
+    return it == table.constEnd() ? QString() : it.value();
+}

@@ -1,0 +1,7 @@
+#!/usr/bin/env bash
+# Configures and builds into build/ (Release). Extra arguments go to cmake's configure step.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+JOBS=${JOBS:-$(nproc)}
+cmake -S . -B build -DCMAKE_BUILD_TYPE=Release "$@" >/dev/null
+cmake --build build -j "$JOBS"
