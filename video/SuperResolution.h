@@ -1,0 +1,76 @@
+#pragma once
+// Neural super-resolution of the thermal picture: a 256 x 192 UYVY frame becomes a
+// 512 x 384 UYVY frame whose luminance comes from a small network (ONNX, run by OpenCV's
+// dnn module) and whose chroma is neutral (U = V = 128), so the palette stage colours it
+// like any other frame.
+//
+// The network is process-wide: both video engines share it, and each setUpModel call
+// replaces it. Every function here is safe to call from any thread; the network and its
+// input picture are guarded by a mutex of their own.
+
+#include <QString>
+#include <cstdint>
+
+// One frame handed from the video engine to the super-resolution stage.
+struct SuperResFrame
+{
+    const unsigned char* pSrc = nullptr;  // source frame, UYVY, nWidth x nHeight
+    unsigned char* pDst = nullptr;        // engine work buffer, receives nOutWidth x nOutHeight UYVY
+    int32_t nFactor = 2;                  // enlargement factor
+    int32_t nHeight = 0;
+    int32_t nWidth = 0;
+    int32_t nOutHeight = 0;
+    int32_t nOutWidth = 0;
+    int32_t nFormat = 1;                  // 1 = packed 4:2:2 UYVY; 0 = planar 4:2:0 NV12 (not handled)
+};
+
+// Geometry the network was built for; other frame sizes never reach it.
+constexpr int kSuperResInWidth = 256;
+constexpr int kSuperResInHeight = 192;
+constexpr int kSuperResOutWidth = 512;
+constexpr int kSuperResOutHeight = 384;
+
+// Where the model is looked for: "./model.onnx" in the working directory, then model.onnx
+// beside the program. Returns an empty string when neither exists.
+QString findModelPath();
+
+// Loads the network from path, replacing any earlier one. Returns whether a usable network
+// is now loaded; a missing, unreadable or wrongly shaped model leaves super-resolution
+// unavailable (logged once per distinct failure, never thrown).
+bool setUpModel(const QString& path);
+
+// True while a network is loaded.
+bool isSuperResolutionAvailable();
+
+// Drops the loaded network (super-resolution becomes unavailable).
+void releaseModel();
+
+// Plain variant: the network's output, clamped to 0..255, becomes the luminance.
+// Returns true when the destination holds a new 512 x 384 frame. It returns false, and
+// leaves the destination untouched, when no network is loaded, the format is not UYVY, or
+// the frame is not 256 x 192 -> 512 x 384 (the caller then shows the frame unenlarged).
+bool superResolve(const SuperResFrame& frame);
+
+// Blended variant for hot scenes: luminance = f * network + (1 - f) * bicubic enlargement.
+// Same return value and conditions as superResolve.
+bool superResolveBlend(const SuperResFrame& frame, float f);
+
+// The blend table of the engine's JudgeRatioRangeSlot for a scene maximum in degrees C:
+// T <= 90 turns the blend off and leaves f as it was; up to 120 gives 0.9, up to 140 gives
+// 0.7, above 140 gives 0.5. Returns bOn.
+bool judgeRatioRange(float fMaxTemper, bool& bOn, float& f);
+
+// Pixel helpers of the stage, exposed for the benchmark and tests.
+namespace SuperResDetail {
+
+// Network input value for a luminance byte in channel c (0..2) of the blob.
+float blobValue(unsigned char y, int c);
+
+// Luminance byte for a model value: truncated toward zero after clamping to 0..255.
+unsigned char lumaFromModel(float v);
+
+// Luminance byte of the blend: truncate(f * model + (1 - f) * bicubic), single precision,
+// clamped to 0..255.
+unsigned char blendLuma(float model, unsigned char bicubic, float f);
+
+} // namespace SuperResDetail
