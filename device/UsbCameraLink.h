@@ -20,26 +20,40 @@ public:
     bool open(const UsbDeviceRecord& record);
     bool close();
 
+    // The consumer is called on the library's callback thread with the link's frame lock
+    // (`mutex`) held, so once setFrameConsumer returns the previous consumer is no longer
+    // running and may be destroyed. Do not call setFrameConsumer, registerStreamCallback,
+    // open or close while holding a lock that the consumer itself takes.
     void setFrameConsumer(FrameConsumer pfnConsumer, void* pCtx);
     // Stores the consumer and, while streaming, registers the link's stream callback with
-    // the library (a refusal uninitialises the library and clears bStreaming).
-    void registerStreamCallback(FrameConsumer pfnConsumer, void* pCtx);
+    // the library (a refusal uninitialises the library and clears bStreaming). False after
+    // such a refusal.
+    bool registerStreamCallback(FrameConsumer pfnConsumer, void* pCtx);
+
+    // The callback given to the library; pUser is the link.
+    static int streamCallback(int nArg1, int nArg2, unsigned char* pData, int nLength, void* pUser);
 
     // Frame handling for one stream frame of nLength bytes (the stream callback's body).
+    // A frame shorter than the current layout needs is dropped.
     void handleFrame(const unsigned char* pData, int nLength);
 
+    // Copies the last 256-byte measurement trailer under the frame lock, so that the copy is
+    // never torn by the callback thread. False (and nothing copied) when not streaming.
+    bool copyTrailer(unsigned char* pOut256);
+
     // Serialises whole command transactions (send plus all receives) on the one channel.
+    // Recursive, so a caller may hold it across several transactions.
     QMutex& channelMutex() { return m_channelMutex; }
 
     // Fields read directly by the rest of the program.
-    QMutex mutex;
+    QMutex mutex;   // frame lock: buffers, sizes and consumer on the frame path
     UsbDeviceRecord m_ConnectDev{};
     std::atomic<int> nCamID{-1};
     std::atomic<bool> bStreaming{false};
     FrameConsumer pfnFrameConsumer = nullptr;
     void* pConsumerCtx = nullptr;
     unsigned char* pFrame = nullptr;
-    unsigned char* pTrailer = nullptr;
+    unsigned char* pTrailer = nullptr;   // kept (zeroed) once allocated: readers never see it freed
     std::atomic<uint32_t> nLastStatus{0};
     int nWidth = 0;
     int nHeight = 0;
@@ -53,5 +67,6 @@ private:
     UsbCameraLink(const UsbCameraLink&) = delete;
     UsbCameraLink& operator=(const UsbCameraLink&) = delete;
 
-    QMutex m_channelMutex;
+    QMutex m_channelMutex{QMutex::Recursive};
+    int m_nFrameBytes = 0;   // size of pFrame
 };

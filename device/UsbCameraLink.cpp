@@ -1,0 +1,219 @@
+#include "device/UsbCameraLink.h"
+
+#include "device/DeviceCommands.h"
+
+#include <QDebug>
+#include <QMutexLocker>
+#include <cstring>
+#include <new>
+
+namespace {
+
+constexpr int kTrailerBytes = 256;
+
+// Part numbers of the cameras this client drives.
+const char* const kAcceptedPartNumbers[] = {"KRM2560101A1RT1", "KRM2560202B2RT2", "KRM2560303C3RT3"};
+
+bool isAcceptedPartNumber(const char* pszPart32)
+{
+    const size_t nLen = strnlen(pszPart32, DeviceCmd::kPartNumberBytes);
+    for (const char* pszAccepted : kAcceptedPartNumbers) {
+        if (nLen == std::strlen(pszAccepted) && std::memcmp(pszPart32, pszAccepted, nLen) == 0)
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+UsbCameraLink& UsbCameraLink::instance()
+{
+    // Function-local static: created once, thread-safely, destroyed at process exit.
+    static UsbCameraLink link;
+    return link;
+}
+
+UsbCameraLink::UsbCameraLink() = default;
+
+UsbCameraLink::~UsbCameraLink()
+{
+    // Stop the stream first so the callback thread cannot reach a link being destroyed.
+    if (bStreaming)
+        close();
+    cameraLibrary().UinitUSBCam();
+    QMutexLocker lock(&mutex);
+    delete[] pTrailer;
+    pTrailer = nullptr;
+    delete[] pFrame;
+    pFrame = nullptr;
+}
+
+bool UsbCameraLink::open(const UsbDeviceRecord& record)
+{
+    const CameraLibraryApi& lib = cameraLibrary();
+
+    m_ConnectDev = record;
+    if (m_ConnectDev.nCamID == -1)
+        return false;
+    UsbDeviceRecord device = m_ConnectDev;
+    if (!lib.OpenUSBCam(&device))
+        return false;
+    nCamID = m_ConnectDev.nCamID;
+
+    char szPart[DeviceCmd::kPartNumberBytes];
+    if (!queryPartNumber(*this, szPart) || !isAcceptedPartNumber(szPart)) {
+        close();
+        return false;
+    }
+
+    int nStreamWidth = 512;
+    int nStreamHeight = 200;
+    int nImageWidth = 256;
+    int nImageHeight = 192;
+    int nDouble = bRModel;
+    uint8_t format[64];
+    if (queryStreamFormat(*this, format)) {
+        const StreamFormat fmt = parseStreamFormat(format);
+        if (fmt.nImageWidth != 256 && fmt.nImageWidth != 512) {
+            close();
+            return false;
+        }
+        nStreamWidth = fmt.nStreamWidth;
+        nStreamHeight = fmt.nStreamHeight;
+        nImageWidth = fmt.nImageWidth;
+        nImageHeight = fmt.nImageHeight;
+        nDouble = fmt.nStreamWidth != fmt.nImageWidth ? 1 : 0;
+    }
+    {
+        // The frame path reads the sizes together with the buffer; drop a buffer that no
+        // longer matches so a late frame cannot be copied with the new geometry into it.
+        QMutexLocker lock(&mutex);
+        nWidth = nImageWidth;
+        nHeight = nImageHeight;
+        bDoubleWidth = nDouble;
+        if (pFrame && m_nFrameBytes != nWidth * nHeight * 2) {
+            delete[] pFrame;
+            pFrame = nullptr;
+            m_nFrameBytes = 0;
+        }
+    }
+
+    device = m_ConnectDev;
+    if (lib.InitUSBCam(&device, nStreamWidth, nStreamHeight, 0, 0, 1) != 0) {
+        close();
+        return false;
+    }
+
+    if (!queryCapability(*this)) {
+        close();
+        return false;
+    }
+
+    {
+        QMutexLocker lock(&mutex);
+        const int nBytes = nWidth * nHeight * 2;
+        delete[] pFrame;
+        pFrame = new (std::nothrow) unsigned char[static_cast<size_t>(nBytes)]();
+        m_nFrameBytes = pFrame ? nBytes : 0;
+        if (!pTrailer)
+            pTrailer = new (std::nothrow) unsigned char[kTrailerBytes]();
+        else
+            std::memset(pTrailer, 0, kTrailerBytes);
+    }
+    bStreaming = true;
+    if (!pFrame || !pTrailer) {
+        close();
+        return false;
+    }
+    return true;
+}
+
+bool UsbCameraLink::close()
+{
+    setFrameConsumer(nullptr, nullptr);
+    if (bStreaming.exchange(false)) {
+        // Not while a transaction is on the channel: the library would close under it.
+        QMutexLocker channel(&m_channelMutex);
+        const int nId = nCamID.load();
+        qDebug("CloseStreaming  m_ConnectDev.nCamID:%d", nId);
+        const CameraLibraryApi& lib = cameraLibrary();
+        lib.CloseUSBStreaming(nId);
+        lib.CloseUSBCam(nId);
+        nCamID = -1;
+    }
+    QMutexLocker lock(&mutex);
+    if (pTrailer)
+        std::memset(pTrailer, 0, kTrailerBytes);
+    delete[] pFrame;
+    pFrame = nullptr;
+    m_nFrameBytes = 0;
+    nWidth = 0;
+    nHeight = 0;
+    bDoubleWidth = 0;
+    return true;
+}
+
+void UsbCameraLink::setFrameConsumer(FrameConsumer pfnConsumer, void* pCtx)
+{
+    QMutexLocker lock(&mutex);
+    pfnFrameConsumer = pfnConsumer;
+    pConsumerCtx = pCtx;
+}
+
+bool UsbCameraLink::registerStreamCallback(FrameConsumer pfnConsumer, void* pCtx)
+{
+    setFrameConsumer(pfnConsumer, pCtx);
+    if (!bStreaming)
+        return true;
+    const CameraLibraryApi& lib = cameraLibrary();
+    const int nId = nCamID.load();
+    if (lib.RegisterUSBStreamCallBack(nId, &UsbCameraLink::streamCallback, this) == -1) {
+        qDebug("UinitUSBCam  m_ConnectDev.nCamID:%d", nId);
+        lib.UinitUSBCam();
+        bStreaming = false;
+        return false;
+    }
+    return true;
+}
+
+int UsbCameraLink::streamCallback(int nArg1, int nArg2, unsigned char* pData, int nLength, void* pUser)
+{
+    if (nArg1 < 1 || nArg2 < 1 || nLength < 1 || !pData || !pUser)
+        return -1;
+    static_cast<UsbCameraLink*>(pUser)->handleFrame(pData, nLength);
+    return 0;
+}
+
+void UsbCameraLink::handleFrame(const unsigned char* pData, int nLength)
+{
+    if (!pData || nLength < 1)
+        return;
+    QMutexLocker lock(&mutex);
+    if (!pFrame || !pTrailer || nWidth < 1 || nHeight < 1 || m_nFrameBytes != nWidth * nHeight * 2)
+        return;
+    const size_t nRowBytes = static_cast<size_t>(nWidth) * 2;
+    const size_t nStreamRowBytes = bDoubleWidth ? nRowBytes * 2 : nRowBytes;
+    const size_t nImageBytes = nStreamRowBytes * static_cast<size_t>(nHeight);
+    // Never read past what the library delivered: a short frame is dropped whole.
+    if (static_cast<size_t>(nLength) < nImageBytes + kTrailerBytes)
+        return;
+    if (!bDoubleWidth) {
+        std::memcpy(pFrame, pData, nImageBytes);
+    } else {
+        // The image is the right half of each double-width stream row.
+        for (int nRow = 0; nRow < nHeight; ++nRow)
+            std::memcpy(pFrame + nRow * nRowBytes, pData + nRow * nStreamRowBytes + nRowBytes, nRowBytes);
+    }
+    std::memcpy(pTrailer, pData + nImageBytes, kTrailerBytes);
+    if (pfnFrameConsumer)
+        pfnFrameConsumer(pFrame, nWidth, nHeight, pConsumerCtx);
+}
+
+bool UsbCameraLink::copyTrailer(unsigned char* pOut256)
+{
+    QMutexLocker lock(&mutex);
+    if (!bStreaming || !pTrailer)
+        return false;
+    std::memcpy(pOut256, pTrailer, kTrailerBytes);
+    return true;
+}
