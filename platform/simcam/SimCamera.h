@@ -1,0 +1,222 @@
+#pragma once
+// The simulated thermal camera behind simCameraLibraryApi(): identity, stream thread,
+// vendor command channel, bad pixel tables, firmware install, restart and hot-plug.
+//
+// Switches come from the environment variable THERMAVA_SIM (read once, when the camera is
+// first used) and can be changed at any time through configure() or the typed setters:
+//   absent[=0|1]            no camera on the bus
+//   part=<part number>      default "KRM2560101A1RT1"; 'R' at character 12 selects the
+//                           double-width stream layout
+//   serial=<text>           serial number
+//   version=<text>          32-byte software version text
+//   caps=sr,lowtemp|none    capability bytes 8 (super-resolution) and 13 (low-temp gears)
+//   noformat[=0|1]          the stream-format query fails
+//   width=256|512           image width (512 gives a 512 x 384 image)
+//   fps=<n>                 frame rate (default 25)
+//   hot=<degC>              hot object temperature (default 65)
+//   seed=<n>                random seed of the scene and of fault shares
+//   restartms=<n>           time off the bus after a restart (default 5000)
+//   installms=<n>           firmware install time once the image is complete (default 3000)
+//   shutterms=<n>           stream pause of a flat-field correction (default 250)
+//   slowms=<n>              delay of a reply hit by the "slow" fault (default 1000)
+//   <fault>=<n>[@code]      the next n commands (optionally only those with that command
+//   <fault>=<p>%[@code]     code, e.g. @0x66) / a share of p percent of them get the fault;
+//                           faults: drop, wrongcode, status22, badmagic, slow, oversize
+//   nofaults                clears every fault
+//   unplug, replug          hot-plug events (listeners are told)
+// Entries are separated by ';'. Unknown keys are reported by configure() returning false.
+//
+// Threads: every member function may be called from any thread. Hot-plug listeners run on
+// the thread that caused the event (unplug()/replug()) or on the camera's bus thread (the
+// drop-out and return of a restart); they must not block for long and must hand work to
+// their own thread themselves.
+
+#include "platform/camlib/CameraLibrary.h"
+#include "platform/simcam/SimScene.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+// Faults the camera can put on its command replies.
+enum class SimFault
+{
+    DropReply,       // the command runs, its reply never arrives
+    WrongCode,       // a reply carrying another command code (the command does not run)
+    Status22,        // the command is refused with status 22
+    BadMagic,        // the reply's transfer header has a corrupt magic (the command runs)
+    SlowReply,       // the reply arrives only after the slow-reply delay (the command runs)
+    OversizeLength,  // the reply's first transfer frame announces 512 bytes more than it holds
+};
+
+struct SimBadPixel
+{
+    int nCol = 0;   // sensor column (x)
+    int nRow = 0;   // sensor row (y)
+    bool operator==(const SimBadPixel& o) const { return nCol == o.nCol && nRow == o.nRow; }
+};
+
+// One command as the camera received it (already unwrapped and checked).
+struct SimCommandRecord
+{
+    uint8_t nCode = 0;
+    std::vector<uint8_t> payload;
+    int subCommand() const { return payload.empty() ? -1 : payload[0]; }
+};
+
+// What the camera measured in its last frame (the values written into the trailer).
+struct SimMeasurement
+{
+    int nHotCol = 0;
+    int nHotRow = 0;
+    float fMinTemper = 0.0f;
+    float fMaxTemper = 0.0f;
+    uint64_t nFrame = 0;
+};
+
+// Geometry of the stream the camera delivers.
+struct SimStreamLayout
+{
+    int nStreamWidth = 0;    // pixels per stream row (2 bytes each)
+    int nStreamHeight = 0;
+    int nImageWidth = 0;
+    int nImageHeight = 0;
+    bool bDoubleWidth = false;   // the image is the right half of each stream row
+    int frameBytes() const { return nStreamWidth * nStreamHeight * 2; }
+};
+
+class SimCamera
+{
+public:
+    static constexpr int kCamID = 0;   // id of the one simulated camera in the device list
+
+    // Status bytes the camera answers with.
+    static constexpr uint8_t kStatusOk = 0;
+    static constexpr uint8_t kStatusIo = 5;          // firmware chunk out of order
+    static constexpr uint8_t kStatusBusy = 16;       // sensor asleep or shutter moving
+    static constexpr uint8_t kStatusInvalid = 22;    // unknown command or invalid argument
+    static constexpr uint8_t kStatusBadPacket = 74;  // request packet failed its checks
+
+    static SimCamera& instance();
+
+    // ---- switches -----------------------------------------------------------------------
+    // Applies a THERMAVA_SIM-style text; returns false when it held an unknown key or a
+    // malformed value (the valid entries are still applied).
+    bool configure(const std::string& spec);
+    // Factory state: defaults of every switch (the environment is NOT re-read), camera
+    // present and closed, tables empty (also the saved ones), no faults, counters zero,
+    // stream stopped, no pending restart or install. Listeners stay registered.
+    void reset();
+
+    void setPresent(bool bPresent);   // "absent" switch; no hot-plug events
+    bool isPresent() const;           // on the bus right now (false while restarting)
+    void setPartNumber(const std::string& part);
+    std::string partNumber() const;
+    void setSerialNumber(const std::string& serial);
+    std::string serialNumber() const;
+    void setSoftwareVersion(const std::string& version);   // padded / cut to 32 bytes
+    std::string softwareVersion() const;                   // always 32 bytes
+    void setCapabilities(bool bSuperRes, bool bLowTemp);
+    std::vector<uint8_t> capabilityBlock() const;          // 128 bytes
+    void setStreamFormatQuery(bool bAnswers);              // false = "noformat"
+    void setImageWidth(int nWidth);                        // 256 or 512; next InitUSBCam
+    void setFrameRate(double fps);
+    void setHotTemperature(float fDegC);
+    void setSceneSettings(const SimSceneSettings& settings);   // width/height are ignored
+    SimSceneSettings sceneSettings() const;
+    // Fixes the scene clock at t seconds (t < 0: the scene runs on the steady clock).
+    void setSceneTime(double t);
+    void setSeed(uint32_t nSeed);
+
+    // ---- faults -------------------------------------------------------------------------
+    // nCode -1: any command; otherwise only commands with that code.
+    void failNext(SimFault fault, int nCount, int nCode = -1);
+    void setFaultShare(SimFault fault, double share, int nCode = -1);   // share 0..1
+    void clearFaults();
+    void setSlowReplyMs(int nMs);
+
+    // ---- timing ---------------------------------------------------------------------------
+    void setRestartDurationMs(int nMs);
+    void setInstallDurationMs(int nMs);
+    void setShutterPauseMs(int nMs);
+
+    // ---- hot-plug -------------------------------------------------------------------------
+    void unplug();   // leaves the bus: session closed, stream stopped, listeners told (false)
+    void replug();   // back on the bus, listeners told (true); needs a new open
+    int addHotplugListener(std::function<void(bool bArrived)> listener);   // returns an id
+    void removeHotplugListener(int nId);
+
+    // ---- observation and test hooks ---------------------------------------------------------
+    uint64_t commandCount() const;   // commands received (well-formed or not)
+    uint64_t commandCount(uint8_t nCode, int nSub = -1) const;
+    SimCommandRecord lastCommand() const;
+    std::vector<SimCommandRecord> commandLog() const;   // the last 4096 well-formed commands
+    void clearCommandLog();                              // also zeroes the counts
+    uint64_t protocolErrorCount() const;   // malformed transfers or packets from the host
+    std::string lastProtocolError() const;
+
+    std::vector<SimBadPixel> badPixels() const;    // active table, in entry order
+    std::vector<int> badColumns() const;
+    std::vector<SimBadPixel> savedBadPixels() const;
+    std::vector<int> savedBadColumns() const;
+    // Replace the active table directly (no limit check, so a test can make the camera
+    // report more than 256 entries).
+    void setBadPixels(const std::vector<SimBadPixel>& pixels);
+    void setBadColumns(const std::vector<int>& columns);
+    // Sensor defects the camera hides once they are in its tables.
+    std::vector<SimBadPixel> stuckPixels() const;
+    int deadColumn() const;
+
+    bool isOpen() const;        // OpenUSBCam succeeded and the session is alive
+    bool isStreaming() const;   // stream thread running
+    bool isSleeping() const;    // work mode 5
+    int workMode() const;
+    int gainMode() const;
+    int autoGain() const;
+    int colorization() const;
+    int sharpness() const;      // the byte received (sharpness - 20, modulo 256)
+    int superResMode() const;
+    int usbMode() const;
+    void lowTempGear(int& nGear, int& nAuto) const;
+    int restartCount() const;   // restarts completed (back on the bus)
+    int installCount() const;   // firmware images installed
+    int installProgress() const;
+    std::vector<uint8_t> receivedImage() const;   // bytes of the last firmware image
+    SimStreamLayout streamLayout() const;          // layout the next/current stream uses
+    void lastInitStreamSize(int& nWidth, int& nHeight) const;   // as passed to InitUSBCam
+
+    uint64_t frameNumber() const;         // frames delivered to the callback so far
+    SimMeasurement lastMeasurement() const;
+    // Stream thread keeps running but delivers nothing while paused.
+    void setStreamPaused(bool bPaused);
+    // Renders the current scene and hands it to the registered callback on the calling
+    // thread. Returns the callback's result, or -2 when no callback is registered.
+    int deliverFrameNow();
+    // Hands arbitrary bytes (or null) to the registered callback on the calling thread.
+    int deliverRawFrame(const unsigned char* pData, int nLength, int nArg1 = 1, int nArg2 = 1);
+    // Frames waiting to be read on the command channel.
+    int pendingReplyFrames() const;
+    void flushReplies();
+
+    // ---- the library operations (bound by simCameraLibraryApi) ------------------------------
+    bool libGetUsbDeviceNum(int32_t* pnCount, UsbDeviceRecord* pList);
+    bool libOpenUSBCam(UsbDeviceRecord* pDevice);
+    int libInitUSBCam(UsbDeviceRecord* pDevice, int nStreamWidth, int nStreamHeight, int nArg1, int nArg2, int nArg3);
+    int libRegisterUSBStreamCallBack(int nCamID, UsbStreamCallback pfnCallback, void* pUser);
+    bool libSendDeviceData(int nCamID, unsigned char* pData, int32_t* pnLength, int nTimeoutMs);
+    bool libRecvDeviceData(int nCamID, unsigned char* pData, int32_t* pnLength, int nTimeoutMs);
+    void libCloseUSBStreaming(int nCamID);
+    void libCloseUSBCam(int nCamID);
+    void libUinitUSBCam();
+
+    ~SimCamera();
+    SimCamera(const SimCamera&) = delete;
+    SimCamera& operator=(const SimCamera&) = delete;
+
+private:
+    SimCamera();
+    struct State;
+    std::unique_ptr<State> d;
+};
