@@ -24,7 +24,8 @@ public:
 
     explicit QTimerMessageboxWidget(QWidget* parent = nullptr);
 
-    // Registers the parent of the shared notice (the main window). Re-parents an existing notice.
+    // Registers the parent of the shared notice (the main window). A notice that exists under
+    // another parent is discarded; the next show creates it under the new one.
     static void setParentWidget(QWidget* pParent);
     static QWidget* parentWidgetForNotice();
     // The shared notice, created on first use; null never (it is created without a parent when
