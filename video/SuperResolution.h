@@ -11,6 +11,10 @@
 #include <QString>
 #include <cstdint>
 
+namespace cv {
+class Mat;
+}
+
 // One frame handed from the video engine to the super-resolution stage.
 struct SuperResFrame
 {
@@ -60,17 +64,19 @@ bool superResolveBlend(const SuperResFrame& frame, float f);
 // 0.7, above 140 gives 0.5. Returns bOn.
 bool judgeRatioRange(float fMaxTemper, bool& bOn, float& f);
 
-// Pixel helpers of the stage, exposed for the benchmark and tests.
+// Pieces of the stage, exposed for the benchmark and the tests.
 namespace SuperResDetail {
 
-// Network input value for a luminance byte in channel c (0..2) of the blob.
-float blobValue(unsigned char y, int c);
+// The network input for a 256 x 192 UYVY frame: 1 x 3 x 192 x 256 floats, channel c holding
+// (luminance - mean[c]) * 0.0174 with the means of R, G, B in that order.
+cv::Mat inputBlob(const unsigned char* pUyvy);
 
-// Luminance byte for a model value: truncated toward zero after clamping to 0..255.
+// Writes a 384 x 512 float model output into pDst as 512 x 384 UYVY with U = V = 128.
+// Without bicubic (empty) the luminance is the clamped, truncated model value; with a
+// 384 x 512 8-bit bicubic enlargement it is the blend f * model + (1 - f) * bicubic.
+void writeBack(const cv::Mat& model, const cv::Mat& bicubic, float f, unsigned char* pDst);
+
+// Luminance byte for a value: clamped to 0..255 (NaN gives 0), then truncated toward zero.
 unsigned char lumaFromModel(float v);
-
-// Luminance byte of the blend: truncate(f * model + (1 - f) * bicubic), single precision,
-// clamped to 0..255.
-unsigned char blendLuma(float model, unsigned char bicubic, float f);
 
 } // namespace SuperResDetail
