@@ -154,7 +154,7 @@ public:
     float m_fIsoHigh = 150.0f;              // locked
     float m_fIsoLow = -30.0f;               // locked
     unsigned char* m_pCalcBuffer = nullptr; // 8 x w x h: processed frame for the thermal worker
-    unsigned char* m_pIntakeBuffer = nullptr; // 2 x w x h: the newest frame from the link
+    unsigned char* m_pIntakeBuffer = nullptr; // 2 x w x h: the newest frame from the link (m_Intake)
     std::atomic<int> m_nZoomTableBase{0};   // 4 for 256-wide frames, else 0
 
 private:
@@ -169,8 +169,10 @@ private:
     bool m_bCallPending = false;            // a pipeline call is queued and has not started
     bool m_bIntakeFresh = false;            // the intake holds a frame not processed yet
 
-    bool m_bHaveFrame = false;              // a frame was processed since binding
-    size_t m_nBufferBytes = 0;              // 2 x w x h of the current size
+    std::atomic<bool> m_bHaveFrame{false};  // a frame was processed since binding
+    bool m_bUpscaleReady = false;           // the super-resolution model is set up
+    int m_nWorkWidth = 0;                   // size of the picture in the work buffer after
+    int m_nWorkHeight = 0;                  // scale and rotation (what is shown and saved)
 
     // Rotating copies handed to receivers on other threads, so a following frame never
     // rewrites a buffer a receiver is still copying.
@@ -178,6 +180,8 @@ private:
     size_t m_nCalcNext = 0;
     std::vector<std::vector<unsigned char>> m_YuvRing;
     size_t m_nYuvNext = 0;
+    // Copies from before the last size change, kept until the next one for late receivers.
+    std::vector<std::vector<unsigned char>> m_Retired;
 
     // Scratch of the display: rotation, I420 frame and its fourfold enlargement.
     std::vector<unsigned char> m_Scratch;

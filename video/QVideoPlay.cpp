@@ -1,0 +1,660 @@
+#include "video/QVideoPlay.h"
+
+#include "app/AppFlags.h"
+#include "app/ConfigStore.h"
+#include "device/UsbCameraLink.h"
+#include "video/ImageOps.h"
+#include "video/Palette.h"
+#include "video/ThermImageContext.h"
+#include "video/ThermalTrailer.h"
+#include "video/UpscaleStage.h"
+#include "video/VideoGlobals.h"
+
+#include <QDebug>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QMetaMethod>
+#include <QMutexLocker>
+#include <QStorageInfo>
+#include <QThread>
+#include <QTimer>
+#include <cstring>
+#include <opencv2/core/utility.hpp>
+#include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
+
+namespace {
+
+constexpr int kLookupIronRed = 0;
+constexpr int kLookupBlackHot = 1;
+constexpr int kLookupRainbow = 2;
+
+// Receivers on other threads copy a handed-out frame a little later; this many copies rotate,
+// so a copy is rewritten only several frames after it was handed out.
+constexpr size_t kHandoutRing = 4;
+// Handed-out copies are never smaller than a doubled 512 x 384 frame, so a receiver that
+// reads with a newer, larger frame size still stays inside the copy it was given.
+constexpr size_t kMinHandoutBytes = size_t(8) * 512 * 384;
+
+constexpr quint64 kMinFreeBytes = 5368709120ULL;   // 5 GiB
+
+int lookupSlot(int nPaletteId)
+{
+    switch (nPaletteId) {
+    case Palette::kIronRed: return kLookupIronRed;
+    case Palette::kBlackHot: return kLookupBlackHot;
+    case Palette::kRainbow: return kLookupRainbow;
+    default: return -1;
+    }
+}
+
+} // namespace
+
+QVideoPlay::QVideoPlay(QObject* parent) : QObject(parent)
+{
+    qRegisterMetaType<unsigned char*>("unsigned char*");
+    qRegisterMetaType<ThermHotPointParam>("ThermHotPointParam");
+
+    std::memcpy(m_PaletteTables[kLookupIronRed], Palette::table(Palette::kIronRed), sizeof(m_PaletteTables[0]));
+    std::memcpy(m_PaletteTables[kLookupBlackHot], Palette::table(Palette::kBlackHot), sizeof(m_PaletteTables[0]));
+    std::memcpy(m_PaletteTables[kLookupRainbow], Palette::table(Palette::kRainbow), sizeof(m_PaletteTables[0]));
+
+    {
+        const UpscaleStage& stage = upscaleStage();
+        m_bUpscaleReady = stage.run && (!stage.setUp || stage.setUp());
+    }
+    cv::setNumThreads(4);
+
+    m_matLogo = loadResourceImage(":/Resource/Skin/LOGO_CN.png");
+    m_matLogoSmall = loadResourceImage(":/Resource/Skin/LOGO_CN25.png");
+
+    m_stRenderCreate = RenderCreateInfo();
+    std::memset(&m_stRenderFrame, 0, sizeof(m_stRenderFrame));
+    m_pLookup = new unsigned char[9 * 256];
+    for (int t = 0; t < 3; ++t)
+        Palette::split(m_PaletteTables[t], m_pLookup + (3 * t) * 256, m_pLookup + (3 * t + 1) * 256,
+                       m_pLookup + (3 * t + 2) * 256);
+
+    ImageOps::buildGammaTable(m_fGammaTable);
+    ImageOps::gammaBytes(m_fGammaTable, m_GammaBytes);
+
+    connect(this, SIGNAL(sendRenderDataSignal(unsigned char*, int, int)), this,
+            SLOT(setInputRenderDataSlot(unsigned char*, int, int)));
+}
+
+QVideoPlay::~QVideoPlay()
+{
+    // The link must not hand frames to an engine that is gone.
+    UsbCameraLink& link = UsbCameraLink::instance();
+    bool bBound = false;
+    {
+        QMutexLocker frameLock(&link.mutex);
+        bBound = link.pConsumerCtx == this;
+    }
+    // Once this returns the link is no longer inside our frame entry.
+    if (bBound)
+        link.setFrameConsumer(nullptr, nullptr);
+    {
+        // Waits for a frame entry that is still copying.
+        QMutexLocker intake(&m_IntakeMutex);
+        m_bCallPending = false;
+        m_bIntakeFresh = false;
+    }
+    QMutexLocker lock(&m_Mutex);
+    if (m_bManualRecording || m_bAlarmRecording)
+        stopRecording();
+    delete m_pSegmentTimer;
+    m_pSegmentTimer = nullptr;
+    destroyRenderTarget();
+    freeBuffers();
+    delete[] m_pLookup;
+    m_pLookup = nullptr;
+}
+
+// ---------------------------------------------------------------------------------------
+// Intake
+
+void QVideoPlay::frameConsumer(unsigned char* pFrame, int nWidth, int nHeight, void* pCtx)
+{
+    if (pCtx)
+        static_cast<QVideoPlay*>(pCtx)->takeFrame(pFrame, nWidth, nHeight);
+}
+
+void QVideoPlay::takeFrame(const unsigned char* pFrame, int nWidth, int nHeight)
+{
+    if (nWidth < 1 || nHeight < 1 || !pFrame)
+        return;
+    const size_t nBytes = size_t(nWidth) * size_t(nHeight) * 2;
+    bool bQueue = false;
+    unsigned char* pIntake = nullptr;
+    {
+        QMutexLocker intake(&m_IntakeMutex);
+        if (nWidth != m_nIntakeWidth || nHeight != m_nIntakeHeight || m_Intake.size() != nBytes) {
+            m_Intake.assign(nBytes, 0);
+            m_pIntakeBuffer = m_Intake.data();
+            m_nIntakeWidth = nWidth;
+            m_nIntakeHeight = nHeight;
+        }
+        std::memcpy(m_Intake.data(), pFrame, nBytes);
+        m_bIntakeFresh = true;
+        // One queued call at a time: while one is pending, a newer frame only refreshes the
+        // intake and the pending call picks it up, so a slow pipeline never grows the queue.
+        bQueue = !m_bCallPending;
+        m_bCallPending = true;
+        pIntake = m_Intake.data();
+    }
+    if (bQueue)
+        emit sendRenderDataSignal(pIntake, nWidth, nHeight);
+}
+
+// ---------------------------------------------------------------------------------------
+// Binding and renderer
+
+void QVideoPlay::setVideoPlaySlots(void* pParam, bool bRenderToWindow)
+{
+    if (!pParam)
+        return;
+    bool bBind = false;
+    {
+        QMutexLocker lock(&m_Mutex);
+        m_bRenderToWindow = bRenderToWindow;
+        g_nLastFrameTick = 0;
+        m_bHaveFrame = false;
+        // Without a window the pointer is not a native window (the bad pixel editor passes its
+        // view), so no renderer is made for it and frames are taken regardless.
+        if (bRenderToWindow)
+            setUpRenderTarget(pParam);
+        bBind = !bRenderToWindow || m_hRender != nullptr;
+    }
+    if (bBind)
+        UsbCameraLink::instance().registerStreamCallback(&QVideoPlay::frameConsumer, this);
+}
+
+void QVideoPlay::setUpRenderTarget(void* hWnd)
+{
+    const RenderEngineApi& api = renderEngine();
+    if (m_hRender && m_hRenderWnd && m_hRenderWnd != hWnd) {
+        const uint8_t zero[16] = {};
+        api.detach(m_hRender, zero);
+        api.destroy(m_hRender);
+        m_hRender = nullptr;
+        m_hRenderWnd = nullptr;
+    }
+    if (!m_hRender) {
+        m_hRenderWnd = hWnd;
+        m_stRenderCreate = RenderCreateInfo();
+        m_stRenderCreate.nKind = 4;
+        m_stRenderCreate.hWnd = hWnd;
+        m_stRenderCreate.nFlags = 0;
+        m_hRender = api.create(&m_stRenderCreate);
+        if (!m_hRender)
+            m_hRenderWnd = nullptr;
+    }
+}
+
+void QVideoPlay::destroyRenderTarget()
+{
+    if (m_hRender)
+        renderEngine().destroy(m_hRender);
+    m_hRender = nullptr;
+    m_hRenderWnd = nullptr;
+}
+
+void QVideoPlay::stopPreview()
+{
+    QThread* pOwn = thread();
+    if (pOwn && pOwn != QThread::currentThread() && pOwn->isRunning()) {
+        // The renderer belongs to the engine thread (its drawing context is bound there).
+        QMetaObject::invokeMethod(this, [this] { stopPreviewOnThread(); }, Qt::BlockingQueuedConnection);
+        return;
+    }
+    stopPreviewOnThread();
+}
+
+void QVideoPlay::stopPreviewOnThread()
+{
+    QMutexLocker lock(&m_Mutex);
+    destroyRenderTarget();
+    m_nFrameWidth = 0;
+    m_nFrameHeight = 0;
+    g_nFrameWidth = 0;
+    g_nFrameHeight = 0;
+    m_fIsoHigh = 200.0f;
+    m_fIsoLow = -30.0f;
+}
+
+// ---------------------------------------------------------------------------------------
+// Buffers
+
+void QVideoPlay::freeBuffers()
+{
+    delete[] m_pWorkBuffer;
+    delete[] m_pFreezeBuffer;
+    m_pWorkBuffer = nullptr;
+    m_pFreezeBuffer = nullptr;
+    m_pCalcBuffer = nullptr;
+}
+
+void QVideoPlay::reallocateBuffers(int nWidth, int nHeight)
+{
+    freeBuffers();
+    const size_t n = size_t(nWidth) * size_t(nHeight);
+    m_pWorkBuffer = new unsigned char[8 * n]();
+    m_pFreezeBuffer = new unsigned char[2 * n]();
+    m_nFrameWidth = nWidth;
+    m_nFrameHeight = nHeight;
+    g_nFrameWidth = nWidth;
+    g_nFrameHeight = nHeight;
+    m_nZoomTableBase = nWidth == 256 ? 4 : 0;
+    m_nWorkWidth = 0;
+    m_nWorkHeight = 0;
+
+    // Copies handed out for the old size may still be read: keep them until the next change.
+    m_Retired.clear();
+    for (auto& v : m_CalcRing)
+        m_Retired.push_back(std::move(v));
+    for (auto& v : m_YuvRing)
+        m_Retired.push_back(std::move(v));
+    m_CalcRing.assign(kHandoutRing, {});
+    m_YuvRing.assign(kHandoutRing, {});
+    m_nCalcNext = 0;
+    m_nYuvNext = 0;
+}
+
+unsigned char* QVideoPlay::nextHandout(std::vector<std::vector<unsigned char>>& ring, size_t& nNext,
+                                       const unsigned char* pSrc, size_t nBytes)
+{
+    if (ring.empty())
+        ring.assign(kHandoutRing, {});
+    std::vector<unsigned char>& slot = ring[nNext];
+    nNext = (nNext + 1) % ring.size();
+    if (slot.size() < std::max(nBytes, kMinHandoutBytes))
+        slot.assign(std::max(nBytes, kMinHandoutBytes), 0);
+    std::memcpy(slot.data(), pSrc, nBytes);
+    return slot.data();
+}
+
+// ---------------------------------------------------------------------------------------
+// Per-frame pipeline
+
+void QVideoPlay::setInputRenderDataSlot(unsigned char* data, int w, int h)
+{
+    // The queued call only says "a frame is waiting": the newest frame is read from the
+    // intake, so calls that were coalesced are not lost.
+    Q_UNUSED(data);
+    Q_UNUSED(w);
+    Q_UNUSED(h);
+    QMutexLocker lock(&m_Mutex);
+    runPipeline();
+}
+
+void QVideoPlay::runPipeline()
+{
+    int w = 0, h = 0;
+    bool bSizeChanged = false;
+    {
+        QMutexLocker intake(&m_IntakeMutex);
+        m_bCallPending = false;
+        if (!m_bIntakeFresh)
+            return;
+        m_bIntakeFresh = false;
+        w = m_nIntakeWidth;
+        h = m_nIntakeHeight;
+        if (w < 2 || h < 2)
+            return;
+        if (w != m_nFrameWidth.load() || h != m_nFrameHeight.load() || !m_pWorkBuffer) {
+            reallocateBuffers(w, h);
+            bSizeChanged = true;
+        }
+        // Freeze: while frozen the last frame taken before stays in the freeze copy, and the
+        // pipeline goes on from that copy either way.
+        if (!g_bFreeze)
+            std::memcpy(m_pFreezeBuffer, m_Intake.data(), size_t(w) * size_t(h) * 2);
+    }
+    if (bSizeChanged)
+        emit sendVideoWidgetUpdateSignal(false);
+
+    g_nLastFrameTick = videoTickCount();
+    m_bHaveFrame = true;
+
+    const size_t nFrameBytes = size_t(w) * size_t(h) * 2;
+    const bool bSuperRes = m_bSuperRes.load();
+    const int s = bSuperRes ? 2 : 1;
+    if (bSuperRes) {
+        const UpscaleStage& stage = upscaleStage();
+        bool bDone = false;
+        // The network takes exactly the camera's 256 x 192 picture; without it (or for another
+        // size) a plain enlargement keeps the doubled geometry the rest of the pipeline expects.
+        if (m_bUpscaleReady && stage.run && w == 256 && h == 192)
+            bDone = stage.run(m_pFreezeBuffer, m_pWorkBuffer, w, h, m_bSuperResRatio ? m_fSuperResRatio : -1.0f);
+        if (!bDone)
+            ImageOps::enlargeUyvyLumaX2(m_pFreezeBuffer, w, h, m_pWorkBuffer);
+    } else {
+        std::memcpy(m_pWorkBuffer, m_pFreezeBuffer, nFrameBytes);
+    }
+    const size_t nWorkBytes = nFrameBytes * size_t(s * s);
+
+    static const QMetaMethod s_calcSignal = QMetaMethod::fromSignal(&QVideoPlay::sendCalcuYDataSignal);
+    if (isSignalConnected(s_calcSignal)) {
+        m_pCalcBuffer = nextHandout(m_CalcRing, m_nCalcNext, m_pWorkBuffer, nWorkBytes);
+        emit sendCalcuYDataSignal(m_pCalcBuffer, s);
+    }
+
+    int W = s * w;
+    int H = s * h;
+    if (m_bRenderToWindow) {
+        applyColour(w, h, s);
+        const int nDirection = g_nDirection.load();
+        if (nDirection == 1 || nDirection == 3) {
+            if (m_Scratch.size() < nWorkBytes)
+                m_Scratch.resize(nWorkBytes);
+        }
+        ImageOps::rotateUyvyInPlace(m_pWorkBuffer, W, H, nDirection, m_Scratch.data());
+        m_nWorkWidth = W;
+        m_nWorkHeight = H;
+        displayFrame(m_pWorkBuffer, W, H);
+    } else {
+        m_nWorkWidth = W;
+        m_nWorkHeight = H;
+        unsigned char* pCopy = nextHandout(m_YuvRing, m_nYuvNext, m_pWorkBuffer, nWorkBytes);
+        emit sendYUVSignals(pCopy, s);
+    }
+
+    // Encoding of the shown picture while a manual recording runs: the encoder layer is
+    // attached with the recording slots below.
+}
+
+void QVideoPlay::applyColour(int nWidth, int nHeight, int nScale)
+{
+    const size_t nBytes = size_t(nWidth) * size_t(nHeight) * 2 * size_t(nScale * nScale);
+    ThermImageContext& ctx = ThermImageContext::instance();
+    const int nPaletteId = m_nPaletteId.load();
+    if (ctx.m_bAutoRange.load()) {
+        const int slot = lookupSlot(nPaletteId);
+        if (slot < 0) {
+            Palette::applyLumaTable(m_pWorkBuffer, nBytes, m_GammaBytes);
+        } else {
+            const unsigned char* pBase = m_pLookup + 3 * slot * 256;
+            Palette::applyLookup(m_pWorkBuffer, nBytes, pBase, pBase + 256, pBase + 512, m_GammaBytes);
+        }
+        return;
+    }
+    Palette::applyLumaTable(m_pWorkBuffer, nBytes, m_GammaBytes);
+    ThermalTrailer::RangeScene scene;
+    scene.fSceneMin = ctx.m_fSceneMin.load();
+    scene.fSceneMax = ctx.m_fSceneMax.load();
+    scene.nLumaMin = ctx.m_nLumaMin.load();
+    scene.nLumaMax = ctx.m_nLumaMax.load();
+    std::vector<uint8_t> luma;
+    ThermalTrailer::applyRangeMapping(m_pWorkBuffer, nWidth * nScale, nHeight * nScale, nPaletteId, m_fIsoLow,
+                                      m_fIsoHigh, scene, &luma);
+    ctx.setLumaPlane(luma);
+}
+
+void QVideoPlay::displayFrame(unsigned char* pBuffer, int nWidth, int nHeight)
+{
+    if (!m_hRender || nWidth < 2 || nHeight < 2)
+        return;
+    const RenderEngineApi& api = renderEngine();
+    const size_t n = size_t(nWidth) * size_t(nHeight);
+    m_I420.resize(n * 3 / 2);
+    ImageOps::uyvyToI420(pBuffer, nWidth, nHeight, m_I420.data());
+    m_Enlarged.resize(n * 16 * 3 / 2);
+    ImageOps::enlargeI420x4(m_I420.data(), nWidth, nHeight, m_Enlarged.data());
+
+    const int W4 = 4 * nWidth;
+    const int H4 = 4 * nHeight;
+    std::memset(&m_stRenderFrame, 0, sizeof(m_stRenderFrame));
+    m_stRenderFrame.pPlane[0] = m_Enlarged.data();
+    m_stRenderFrame.pPlane[1] = m_Enlarged.data() + n * 16;
+    m_stRenderFrame.pPlane[2] = m_Enlarged.data() + n * 20;
+    const int32_t pitch[3] = {W4, 2 * nWidth, 2 * nWidth};
+    const int32_t rows[3] = {H4, 2 * nHeight, 2 * nHeight};
+    for (int i = 0; i < 3; ++i) {
+        m_stRenderFrame.nPitch[i] = pitch[i];
+        m_stRenderFrame.nRows[i] = rows[i];
+        m_stRenderFrame.nPitchVisible[i] = pitch[i];
+        m_stRenderFrame.nRowsVisible[i] = rows[i];
+    }
+    RenderRect rect;
+    rect.left = m_nZoomLeft.load();
+    rect.top = m_nZoomTop.load();
+    rect.right = W4 - rect.left;
+    rect.bottom = H4 - rect.top;
+    api.setSourceSize(m_hRender, W4, H4);
+    api.drawFrame(m_hRender, &m_stRenderFrame, &rect, 0);
+    api.present(m_hRender);
+}
+
+// ---------------------------------------------------------------------------------------
+// Direct calls
+
+bool QVideoPlay::isStreamAlive()
+{
+    if (!m_bHaveFrame.load())
+        return false;
+    const uint32_t nElapsed = videoTickCount() - g_nLastFrameTick.load();
+    return nElapsed < 2001;
+}
+
+QPoint QVideoPlay::computeZoomOffsets(int nLevel)
+{
+    const ImageOps::ZoomOffsets z =
+        ImageOps::zoomOffsets(nLevel, m_nZoomTableBase.load(), m_nFrameWidth.load(), m_nFrameHeight.load(),
+                              m_bSuperRes.load() ? 2 : 1, g_nDirection.load());
+    m_nZoomLeft = z.nLeft;
+    m_nZoomTop = z.nTop;
+    return QPoint(z.nLeft, z.nTop);
+}
+
+void QVideoPlay::setSuperResolution(bool bOn)
+{
+    QMutexLocker lock(&m_Mutex);
+    m_bSuperRes = bOn;
+    m_nScale = bOn ? 2 : 1;
+}
+
+float QVideoPlay::isoLow()
+{
+    QMutexLocker lock(&m_Mutex);
+    return m_fIsoLow;
+}
+
+float QVideoPlay::isoHigh()
+{
+    QMutexLocker lock(&m_Mutex);
+    return m_fIsoHigh;
+}
+
+cv::Mat QVideoPlay::toBgr(const unsigned char* pUyvy, int nWidth, int nHeight)
+{
+    return ImageOps::uyvyToBgr(pUyvy, nWidth, nHeight);
+}
+
+cv::Mat QVideoPlay::stampLogo(cv::Mat& image)
+{
+    const bool bLarge = m_bSuperRes.load() || UsbCameraLink::instance().szCapability[8] != 0;
+    ImageOps::stampLogo(image, bLarge ? m_matLogo : m_matLogoSmall);
+    return image;
+}
+
+cv::Mat QVideoPlay::loadResourceImage(const QString& qStrPath)
+{
+    QFile file(qStrPath);
+    if (!file.open(QIODevice::ReadOnly))
+        return cv::Mat();
+    const QByteArray bytes = file.readAll();
+    QImage image;
+    if (bytes.isEmpty() || !image.loadFromData(bytes))
+        return cv::Mat();
+    switch (image.format()) {
+    case QImage::Format_RGB32:
+    case QImage::Format_ARGB32:
+    case QImage::Format_ARGB32_Premultiplied: {
+        if (image.format() == QImage::Format_ARGB32_Premultiplied)
+            image = image.convertToFormat(QImage::Format_ARGB32);
+        // 32-bit pixels are B, G, R, A in memory on little-endian machines.
+        const cv::Mat view(image.height(), image.width(), CV_8UC4, const_cast<uchar*>(image.constBits()),
+                           size_t(image.bytesPerLine()));
+        return view.clone();
+    }
+    case QImage::Format_RGB888: {
+        const cv::Mat view(image.height(), image.width(), CV_8UC3, const_cast<uchar*>(image.constBits()),
+                           size_t(image.bytesPerLine()));
+        cv::Mat bgr;
+        cv::cvtColor(view, bgr, cv::COLOR_RGB2BGR);
+        return bgr;
+    }
+    case QImage::Format_Grayscale8: {
+        const cv::Mat view(image.height(), image.width(), CV_8UC1, const_cast<uchar*>(image.constBits()),
+                           size_t(image.bytesPerLine()));
+        return view.clone();
+    }
+    default:
+        return cv::Mat();
+    }
+}
+
+// ---------------------------------------------------------------------------------------
+// Slots
+
+void QVideoPlay::JudgeRatioRangeSlot(ThermHotPointParam stHotPointParam)
+{
+    const float t = stHotPointParam.fMaxTemper;
+    if (!(t > 90.0f)) {
+        m_bSuperResRatio = false;
+    } else if (t <= 120.0f) {
+        m_bSuperResRatio = true;
+        m_fSuperResRatio = 0.9f;
+    } else if (t <= 140.0f) {
+        m_bSuperResRatio = true;
+        m_fSuperResRatio = 0.7f;
+    } else {
+        m_bSuperResRatio = true;
+        m_fSuperResRatio = 0.5f;
+    }
+}
+
+void QVideoPlay::setIsoTemperSlot(float fLowTemper, float fHighTemper)
+{
+    QMutexLocker lock(&m_Mutex);
+    m_fIsoLow = fLowTemper;
+    m_fIsoHigh = fHighTemper;
+}
+
+void QVideoPlay::setVideoMarkSlot(QString TempPath, QString Path)
+{
+    Q_UNUSED(TempPath);
+    Q_UNUSED(Path);
+}
+
+// ---------------------------------------------------------------------------------------
+// Snapshot
+
+void QVideoPlay::setDealSnapshotSlots(QString qStrPath)
+{
+    QMutexLocker lock(&m_Mutex);
+    QDir dir(qStrPath);
+    if (qStrPath.isEmpty() || (!dir.exists() && !QDir().mkpath(qStrPath))) {
+        emit sendSnapshotResultSignals(2);
+        return;
+    }
+    const QStorageInfo storage(qStrPath);
+    if (storage.isValid() && storage.isReady() && quint64(storage.bytesAvailable()) < kMinFreeBytes) {
+        emit sendSnapshotResultSignals(3);
+        return;
+    }
+    const QString qStrFile = qStrPath + "/" + ConfigStore::getDateTimeName() + ".jpg";
+    emit sendSnapshotResultSignals(writeSnapshot(qStrFile));
+}
+
+int QVideoPlay::writeSnapshot(const QString& qStrFile)
+{
+    if (m_nFrameWidth.load() < 1 || m_nFrameHeight.load() < 1 || !m_pWorkBuffer)
+        return 1;
+    // The size of what the work buffer holds now (after scale and rotation of the last frame).
+    const int W = m_nWorkWidth;
+    const int H = m_nWorkHeight;
+    if (W < 2 || H < 1)
+        return 1;
+    try {
+        cv::Mat bgr = toBgr(m_pWorkBuffer, W, H);
+        stampLogo(bgr);
+        const std::vector<int> params = {cv::IMWRITE_JPEG_QUALITY, 100};
+        return cv::imwrite(QFile::encodeName(qStrFile).toStdString(), bgr, params) ? 0 : 1;
+    } catch (const cv::Exception& e) {
+        qWarning("Snapshot not written: %s", e.what());
+        return 1;
+    }
+}
+
+// ---------------------------------------------------------------------------------------
+// Recording. The H.264 encoder and MP4 writer layers are not attached yet: a start reports
+// failure (code 1) so the live view shows it, and stop and segment handling keep the flags
+// consistent.
+
+int QVideoPlay::startRecordTo(const QString& qStrBaseDir)
+{
+    Q_UNUSED(qStrBaseDir);
+    if (m_nFrameWidth.load() < 1 || m_nFrameHeight.load() < 1)
+        return 1;
+    qWarning("Recording is not available: no H.264 encoder is attached");
+    return 1;
+}
+
+void QVideoPlay::stopRecording()
+{
+    if (m_pSegmentTimer)
+        m_pSegmentTimer->stop();
+    m_pEncoder = nullptr;
+    m_pMuxer = nullptr;
+    m_bManualRecording = false;
+    m_bAlarmRecording = false;
+}
+
+void QVideoPlay::setStartRecordSlots()
+{
+    QMutexLocker lock(&m_Mutex);
+    const int nCode = startRecordTo(ConfigStore::getManualRecordPath());
+    if (nCode == 0) {
+        m_nRecordKind = 0;
+        m_bManualRecording = true;
+    }
+    lock.unlock();
+    emit sendRecordResultSignals(nCode);
+}
+
+void QVideoPlay::setStopRecordSlots()
+{
+    QMutexLocker lock(&m_Mutex);
+    stopRecording();
+}
+
+void QVideoPlay::setSubcontractRecordTimer()
+{
+    QMutexLocker lock(&m_Mutex);
+    if (m_bManualRecording || m_bAlarmRecording)
+        stopRecording();
+    if (m_nRecordKind == 1) {
+        if (startRecordTo(ConfigStore::getAlarmRecordPath()) == 0)
+            m_bAlarmRecording = true;
+    } else if (m_nRecordKind == 0) {
+        const int nCode = startRecordTo(ConfigStore::getManualRecordPath());
+        if (nCode == 0) {
+            m_bManualRecording = true;
+        } else {
+            lock.unlock();
+            emit sendRecordResultSignals(nCode);
+        }
+    }
+}
+
+void QVideoPlay::setStartAlarmRecordSlots()
+{
+    QMutexLocker lock(&m_Mutex);
+    if (startRecordTo(ConfigStore::getAlarmRecordPath()) == 0) {
+        m_nRecordKind = 1;
+        m_bAlarmRecording = true;
+    }
+}
