@@ -5,6 +5,7 @@
 #include "support/TestSupport.h"
 
 #include <QApplication>
+#include <QBuffer>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -13,7 +14,13 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QStyle>
+#include <QImageReader>
+#include <QRandomGenerator>
 #include <QtTest>
+
+// The image generator's GIF encoder is a tool, not part of the program; its one source is
+// compiled in here so that the encoder behind loading.gif is checked against Qt's decoder.
+#include "tools/skingen/GifWriter.cpp"
 
 namespace {
 
@@ -120,6 +127,22 @@ int countAlpha(const QImage& image, int nMin, int nMax)
     return n;
 }
 
+QVector<QImage> decodeGif(const QByteArray& bytes)
+{
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, "gif");
+    QVector<QImage> frames;
+    while (reader.canRead()) {
+        const QImage frame = reader.read();
+        if (frame.isNull())
+            break;
+        frames << frame.convertToFormat(QImage::Format_ARGB32);
+    }
+    return frames;
+}
+
 QStringList g_warnings;
 void collectWarnings(QtMsgType type, const QMessageLogContext&, const QString& msg)
 {
@@ -217,6 +240,51 @@ private slots:
         for (int i = 0; i < swatches.size(); ++i)
             for (int j = i + 1; j < swatches.size(); ++j)
                 QVERIFY2(!sameImage(swatches[i], swatches[j]), qPrintable(swatches[i] + " " + swatches[j]));
+    }
+
+    // Noisy frames fill the LZW table many times over, so the table restarts are exercised;
+    // with no more colours than the table holds every pixel must come back exactly.
+    void gifEncoderRoundTrips()
+    {
+        QRandomGenerator rng(7);
+        QVector<QRgb> colours;
+        for (int i = 0; i < 200; ++i)
+            colours << qRgb(rng.bounded(256), rng.bounded(256), rng.bounded(256));
+        QVector<QImage> frames;
+        for (int f = 0; f < 3; ++f) {
+            QImage frame(211, 157, QImage::Format_ARGB32);
+            for (int y = 0; y < frame.height(); ++y)
+                for (int x = 0; x < frame.width(); ++x)
+                    frame.setPixel(x, y, rng.bounded(10) == 0 ? qRgba(0, 0, 0, 0) : colours[rng.bounded(200)]);
+            frames << frame;
+        }
+        const QVector<QImage> decoded = decodeGif(GifWriter::encode(frames, 80));
+        QCOMPARE(decoded.size(), frames.size());
+        for (int f = 0; f < frames.size(); ++f)
+            for (int y = 0; y < frames[f].height(); ++y)
+                for (int x = 0; x < frames[f].width(); ++x) {
+                    const QRgb want = frames[f].pixel(x, y);
+                    const QRgb got = decoded[f].pixel(x, y);
+                    if (qAlpha(want) == 0)
+                        QCOMPARE(qAlpha(got), 0);
+                    else if (got != want)
+                        QFAIL(qPrintable(QString("frame %1 pixel %2,%3").arg(f).arg(x).arg(y)));
+                }
+
+        // Too many colours: reduced, but still a valid picture of the same size.
+        QImage ramp(256, 64, QImage::Format_ARGB32);
+        for (int y = 0; y < ramp.height(); ++y)
+            for (int x = 0; x < ramp.width(); ++x)
+                ramp.setPixel(x, y, qRgb(x, y * 4, 255 - x));
+        const QVector<QImage> reduced = decodeGif(GifWriter::encode({ramp, ramp}, 50));
+        QCOMPARE(reduced.size(), 2);
+        QCOMPARE(reduced[0].size(), ramp.size());
+        const QRgb sample = reduced[0].pixel(200, 10);
+        QVERIFY(qAbs(qRed(sample) - 200) <= 16 && qAbs(qGreen(sample) - 40) <= 16 && qAbs(qBlue(sample) - 55) <= 16);
+
+        // Nothing to write, or frames of different sizes, give no file.
+        QVERIFY(GifWriter::encode({}, 80).isEmpty());
+        QVERIFY(GifWriter::encode({QImage(4, 4, QImage::Format_ARGB32), QImage(5, 4, QImage::Format_ARGB32)}, 80).isEmpty());
     }
 
     // A generated image that is not listed in resources.qrc would be missing from the program.
