@@ -1,0 +1,4 @@
+#include "app/MainWindow.h"
+#include "app/Startup.h"
+
+QWidget* createThermavaMainWindow() { return new MainWindow; }
