@@ -18,10 +18,13 @@ extern "C" {
 
 namespace {
 
-// x264 settings: single-threaded and zero-latency so the engine thread gets its unit back
-// from the same call and never waits on worker threads; crf 18 keeps the fine temperature
-// gradations of measurement pictures.
-constexpr const char* kPreset = "veryfast";
+// x264 settings: single-threaded and zero-latency, so the engine thread gets its unit back
+// from the same call and never waits on worker threads. crf 18 keeps the fine gradations of
+// measurement pictures (about 44 dB luma PSNR on noisy thermal pictures). ultrafast costs
+// about 1.5 ms of CPU per 512x384 picture against 5 ms for superfast and 6.5 ms for
+// veryfast at the same quality, which only cost fewer bits; recording must stay within a
+// few milliseconds per frame on the engine thread.
+constexpr const char* kPreset = "ultrafast";
 constexpr const char* kTune = "zerolatency";
 constexpr int kCrf = 18;
 constexpr int kMaxSide = 8192;
