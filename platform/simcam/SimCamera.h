@@ -19,6 +19,8 @@
 //   installms=<n>           firmware install time once the image is complete (default 3000)
 //   shutterms=<n>           stream pause of a flat-field correction (default 250)
 //   slowms=<n>              delay of a reply hit by the "slow" fault (default 1000)
+//   piece=<n>               data bytes per reply frame, 3..960 (default 960); small pieces
+//                           make every reply travel in several transfer frames
 //   <fault>=<n>[@code]      the next n commands (optionally only those with that command
 //   <fault>=<p>%[@code]     code, e.g. @0x66) / a share of p percent of them get the fault;
 //                           faults: drop, wrongcode, status22, badmagic, slow, oversize
@@ -32,7 +34,9 @@
 // their own thread themselves.
 
 #include "platform/camlib/CameraLibrary.h"
+#include "platform/simcam/SimFrameFormat.h"
 #include "platform/simcam/SimScene.h"
+#include "platform/simcam/SimSensor.h"
 
 #include <cstdint>
 #include <functional>
@@ -51,40 +55,12 @@ enum class SimFault
     OversizeLength,  // the reply's first transfer frame announces 512 bytes more than it holds
 };
 
-struct SimBadPixel
-{
-    int nCol = 0;   // sensor column (x)
-    int nRow = 0;   // sensor row (y)
-    bool operator==(const SimBadPixel& o) const { return nCol == o.nCol && nRow == o.nRow; }
-};
-
 // One command as the camera received it (already unwrapped and checked).
 struct SimCommandRecord
 {
     uint8_t nCode = 0;
     std::vector<uint8_t> payload;
     int subCommand() const { return payload.empty() ? -1 : payload[0]; }
-};
-
-// What the camera measured in its last frame (the values written into the trailer).
-struct SimMeasurement
-{
-    int nHotCol = 0;
-    int nHotRow = 0;
-    float fMinTemper = 0.0f;
-    float fMaxTemper = 0.0f;
-    uint64_t nFrame = 0;
-};
-
-// Geometry of the stream the camera delivers.
-struct SimStreamLayout
-{
-    int nStreamWidth = 0;    // pixels per stream row (2 bytes each)
-    int nStreamHeight = 0;
-    int nImageWidth = 0;
-    int nImageHeight = 0;
-    bool bDoubleWidth = false;   // the image is the right half of each stream row
-    int frameBytes() const { return nStreamWidth * nStreamHeight * 2; }
 };
 
 class SimCamera
@@ -136,6 +112,7 @@ public:
     void setFaultShare(SimFault fault, double share, int nCode = -1);   // share 0..1
     void clearFaults();
     void setSlowReplyMs(int nMs);
+    void setReplyPieceSize(int nBytes);   // 3..960
 
     // ---- timing ---------------------------------------------------------------------------
     void setRestartDurationMs(int nMs);
