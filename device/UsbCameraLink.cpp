@@ -48,23 +48,46 @@ UsbCameraLink::~UsbCameraLink()
     pFrame = nullptr;
 }
 
+bool UsbCameraLink::failOpen(OpenFailure eFailure, bool bReset)
+{
+    m_eLastOpenFailure = eFailure;
+    if (bReset)
+        close();
+    return false;
+}
+
+QByteArray UsbCameraLink::lastPartNumber() const
+{
+    QMutexLocker lock(&m_diagMutex);
+    return m_lastPartNumber;
+}
+
 bool UsbCameraLink::open(const UsbDeviceRecord& record)
 {
     const CameraLibraryApi& lib = cameraLibrary();
+    {
+        QMutexLocker lock(&m_diagMutex);
+        m_lastPartNumber.clear();
+    }
 
     m_ConnectDev = record;
     if (m_ConnectDev.nCamID == -1)
-        return false;
+        return failOpen(OpenFailure::NoCamera, false);
     UsbDeviceRecord device = m_ConnectDev;
     if (!lib.OpenUSBCam(&device))
-        return false;
+        return failOpen(OpenFailure::OpenRefused, false);
     nCamID = m_ConnectDev.nCamID;
 
     char szPart[DeviceCmd::kPartNumberBytes];
-    if (!queryPartNumber(*this, szPart) || !isAcceptedPartNumber(szPart)) {
-        close();
-        return false;
+    const bool bPartRead = queryPartNumber(*this, szPart);
+    {
+        QMutexLocker lock(&m_diagMutex);
+        m_lastPartNumber = QByteArray(szPart, static_cast<int>(strnlen(szPart, sizeof(szPart))));
     }
+    if (!bPartRead)
+        return failOpen(OpenFailure::PartNumberQuery, true);
+    if (!isAcceptedPartNumber(szPart))
+        return failOpen(OpenFailure::PartNumberRefused, true);
 
     int nStreamWidth = 512;
     int nStreamHeight = 200;
@@ -74,10 +97,8 @@ bool UsbCameraLink::open(const UsbDeviceRecord& record)
     uint8_t format[64];
     if (queryStreamFormat(*this, format)) {
         const StreamFormat fmt = parseStreamFormat(format);
-        if (fmt.nImageWidth != 256 && fmt.nImageWidth != 512) {
-            close();
-            return false;
-        }
+        if (fmt.nImageWidth != 256 && fmt.nImageWidth != 512)
+            return failOpen(OpenFailure::ImageWidth, true);
         nStreamWidth = fmt.nStreamWidth;
         nStreamHeight = fmt.nStreamHeight;
         nImageWidth = fmt.nImageWidth;
@@ -99,15 +120,11 @@ bool UsbCameraLink::open(const UsbDeviceRecord& record)
     }
 
     device = m_ConnectDev;
-    if (lib.InitUSBCam(&device, nStreamWidth, nStreamHeight, 0, 0, 1) != 0) {
-        close();
-        return false;
-    }
+    if (lib.InitUSBCam(&device, nStreamWidth, nStreamHeight, 0, 0, 1) != 0)
+        return failOpen(OpenFailure::StreamInit, true);
 
-    if (!queryCapability(*this)) {
-        close();
-        return false;
-    }
+    if (!queryCapability(*this))
+        return failOpen(OpenFailure::Capability, true);
 
     {
         QMutexLocker lock(&mutex);
@@ -121,10 +138,9 @@ bool UsbCameraLink::open(const UsbDeviceRecord& record)
             std::memset(pTrailer, 0, kTrailerBytes);
     }
     bStreaming = true;
-    if (!pFrame || !pTrailer) {
-        close();
-        return false;
-    }
+    if (!pFrame || !pTrailer)
+        return failOpen(OpenFailure::OutOfMemory, true);
+    m_eLastOpenFailure = OpenFailure::None;
     return true;
 }
 

@@ -5,6 +5,7 @@
 
 #include "platform/camlib/CameraLibrary.h"
 
+#include <QByteArray>
 #include <QMutex>
 #include <atomic>
 #include <cstdint>
@@ -17,8 +18,26 @@ public:
 
     static UsbCameraLink& instance();
 
+    // Why the last open() failed, for diagnostics (tools, logs); None after a success.
+    enum class OpenFailure
+    {
+        None,
+        NoCamera,            // the record names no camera
+        OpenRefused,         // the library would not open it
+        PartNumberQuery,     // no usable part number (no answer, or shorter than 15 characters)
+        PartNumberRefused,   // not one of the accepted part numbers
+        ImageWidth,          // the stream format names an image width other than 256 or 512
+        StreamInit,          // the library would not start the stream
+        Capability,          // no answer to the capability query
+        OutOfMemory,
+    };
+
     bool open(const UsbDeviceRecord& record);
     bool close();
+
+    OpenFailure lastOpenFailure() const { return m_eLastOpenFailure.load(); }
+    // Part number read during the last open (empty when none was read).
+    QByteArray lastPartNumber() const;
 
     // The consumer is called on the library's callback thread with the link's frame lock
     // (`mutex`) held, so once setFrameConsumer returns the previous consumer is no longer
@@ -67,6 +86,11 @@ private:
     UsbCameraLink(const UsbCameraLink&) = delete;
     UsbCameraLink& operator=(const UsbCameraLink&) = delete;
 
+    bool failOpen(OpenFailure eFailure, bool bReset);
+
     QMutex m_channelMutex{QMutex::Recursive};
+    std::atomic<OpenFailure> m_eLastOpenFailure{OpenFailure::None};
+    mutable QMutex m_diagMutex;
+    QByteArray m_lastPartNumber;
     int m_nFrameBytes = 0;   // size of pFrame
 };

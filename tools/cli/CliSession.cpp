@@ -1,0 +1,113 @@
+#include "CliSession.h"
+
+#include "CliCommand.h"
+#include "device/UsbCameraLink.h"
+
+#include <QCommandLineParser>
+
+namespace {
+
+QString refusalReason()
+{
+    const UsbCameraLink& link = UsbCameraLink::instance();
+    const QString part = QString::fromLatin1(link.lastPartNumber());
+    switch (link.lastOpenFailure()) {
+    case UsbCameraLink::OpenFailure::NoCamera:
+        return QStringLiteral("no camera found");
+    case UsbCameraLink::OpenFailure::OpenRefused:
+        return QStringLiteral("a camera was found but could not be opened (is another program using it?)");
+    case UsbCameraLink::OpenFailure::PartNumberQuery:
+        return part.isEmpty() ? QStringLiteral("camera refused: it did not report its part number")
+                              : QStringLiteral("camera refused: its part number \"%1\" is incomplete").arg(part);
+    case UsbCameraLink::OpenFailure::PartNumberRefused:
+        return QStringLiteral("camera refused: part number \"%1\" is not a supported model").arg(part);
+    case UsbCameraLink::OpenFailure::ImageWidth:
+        return QStringLiteral("camera refused: it reports an unsupported image width");
+    case UsbCameraLink::OpenFailure::StreamInit:
+        return QStringLiteral("camera refused: its video stream could not be started");
+    case UsbCameraLink::OpenFailure::Capability:
+        return QStringLiteral("camera refused: it did not report its capabilities");
+    case UsbCameraLink::OpenFailure::OutOfMemory:
+        return QStringLiteral("camera refused: out of memory");
+    case UsbCameraLink::OpenFailure::None:
+        break;
+    }
+    return QStringLiteral("camera refused");
+}
+
+bool readInt(const QCommandLineParser& parser, const QString& name, int nMin, int nMax, int* pnValue, QString* pError)
+{
+    if (!parser.isSet(name))
+        return true;
+    bool bOk = false;
+    const int nValue = parser.value(name).toInt(&bOk);
+    if (!bOk || nValue < nMin || nValue > nMax) {
+        *pError = QStringLiteral("--%1 takes a whole number from %2 to %3").arg(name).arg(nMin).arg(nMax);
+        return false;
+    }
+    *pnValue = nValue;
+    return true;
+}
+
+} // namespace
+
+void addConnectOptions(QCommandLineParser& parser)
+{
+    parser.addOption({QStringLiteral("passes"),
+                      QStringLiteral("Connect passes before giving up (default %1).").arg(QDevCommExec::kConnectPasses),
+                      QStringLiteral("n")});
+    parser.addOption({QStringLiteral("interval"),
+                      QStringLiteral("Pause after each connect pass in ms (default %1).")
+                          .arg(QDevCommExec::kConnectPassIntervalMs),
+                      QStringLiteral("ms")});
+}
+
+bool readConnectOptions(const QCommandLineParser& parser, CliConnectOptions* pOptions, QString* pError)
+{
+    return readInt(parser, QStringLiteral("passes"), 1, 1000, &pOptions->nPasses, pError) &&
+           readInt(parser, QStringLiteral("interval"), 0, 60000, &pOptions->nIntervalMs, pError);
+}
+
+CliSession::CliSession(const CliConnectOptions& options) : m_options(options), m_exec(new QDevCommExec)
+{
+    m_exec->setConnectPasses(options.nPasses);
+    m_exec->setConnectPassInterval(options.nIntervalMs);
+}
+
+CliSession::~CliSession() { disconnect(); }
+
+int CliSession::connect(QString* pError)
+{
+    bool bFound = false;
+    bool bOpened = false;
+    QObject::connect(m_exec.get(), &QDevCommExec::sendDevConnectRetSignal, [&](int nStep, bool bSuccess) {
+        if (nStep == QDevCommExec::ConnectFound)
+            bFound = true;
+        if (bSuccess)
+            bOpened = true;
+    });
+    // Called directly: the tool has no other work while it connects.
+    m_exec->setDevConnectSlot();
+    QObject::disconnect(m_exec.get(), &QDevCommExec::sendDevConnectRetSignal, nullptr, nullptr);
+
+    if (bOpened && UsbCameraLink::instance().bStreaming) {
+        m_bConnected = true;
+        return CliExit::kOk;
+    }
+    if (!bFound) {
+        *pError = QStringLiteral("no camera found (searched %1 time%2)")
+                      .arg(m_options.nPasses)
+                      .arg(m_options.nPasses == 1 ? QString() : QStringLiteral("s"));
+        return CliExit::kNoCamera;
+    }
+    *pError = refusalReason();
+    return CliExit::kCameraRefused;
+}
+
+void CliSession::disconnect()
+{
+    if (!m_bConnected)
+        return;
+    m_bConnected = false;
+    m_exec->setDevDisconnectSlot();
+}

@@ -1,0 +1,40 @@
+#pragma once
+// Connects to the camera the way the client does (the command executor's connect sequence)
+// and keeps the connection for the life of the object.
+
+#include "device/QDevCommExec.h"
+
+#include <QString>
+#include <memory>
+
+class QCommandLineParser;
+
+struct CliConnectOptions
+{
+    int nPasses = QDevCommExec::kConnectPasses;
+    int nIntervalMs = QDevCommExec::kConnectPassIntervalMs;
+};
+
+// --passes and --interval, shared by every subcommand that talks to the camera.
+void addConnectOptions(QCommandLineParser& parser);
+// False (with a message) when a value is not a number in range.
+bool readConnectOptions(const QCommandLineParser& parser, CliConnectOptions* pOptions, QString* pError);
+
+class CliSession
+{
+public:
+    explicit CliSession(const CliConnectOptions& options);
+    ~CliSession();   // disconnects
+
+    // Runs the connect sequence. Returns CliExit::kOk, kNoCamera or kCameraRefused; on
+    // failure *pError says why in one line.
+    int connect(QString* pError);
+    void disconnect();
+
+    QDevCommExec& exec() { return *m_exec; }
+
+private:
+    CliConnectOptions m_options;
+    std::unique_ptr<QDevCommExec> m_exec;
+    bool m_bConnected = false;
+};

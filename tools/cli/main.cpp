@@ -1,0 +1,62 @@
+// thermava-cli: headless access to the camera through the client's own device code.
+
+#include "CliCommand.h"
+
+#include <QCoreApplication>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+bool g_bVerbose = false;
+
+// The device code logs its steps as debug lines; a tool prints them only on request.
+void messageHandler(QtMsgType type, const QMessageLogContext&, const QString& message)
+{
+    if (type == QtDebugMsg && !g_bVerbose)
+        return;
+    std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
+}
+
+QString usage()
+{
+    QString text = QStringLiteral("Usage: thermava-cli [--verbose] <command> [options]\n\nCommands:\n");
+    for (const CliCommand& command : CliRegistry::commands())
+        text += QStringLiteral("  %1  %2\n").arg(command.name, -10).arg(command.summary);
+    text += QStringLiteral("\nRun 'thermava-cli <command> --help' for the options of a command.\n");
+    return text;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    qInstallMessageHandler(messageHandler);
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("thermava-cli"));
+
+    QStringList args = QCoreApplication::arguments();
+    args.removeFirst();
+    while (!args.isEmpty() && args.first().startsWith(QLatin1Char('-'))) {
+        const QString option = args.takeFirst();
+        if (option == QLatin1String("-v") || option == QLatin1String("--verbose")) {
+            g_bVerbose = true;
+        } else if (option == QLatin1String("-h") || option == QLatin1String("--help")) {
+            cliPrint(usage());
+            return CliExit::kOk;
+        } else {
+            cliPrint(usage());
+            return cliFail(CliExit::kUsage, QStringLiteral("unknown option \"%1\"").arg(option));
+        }
+    }
+    if (args.isEmpty()) {
+        std::fputs(usage().toLocal8Bit().constData(), stderr);
+        return CliExit::kUsage;
+    }
+    const QString name = args.takeFirst();
+    const CliCommand* pCommand = CliRegistry::find(name);
+    if (!pCommand)
+        return cliFail(CliExit::kUsage, QStringLiteral("unknown command \"%1\" (try --help)").arg(name));
+    args.prepend(QStringLiteral("thermava-cli %1").arg(name));
+    return pCommand->run(args);
+}
