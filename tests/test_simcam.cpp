@@ -583,9 +583,9 @@ private slots:
         QCOMPARE(transact(0, cat({{0x02, 0xFC, 0x04}, be16(1), be16(1), be16(stuck.nCol), be16(stuck.nRow)})).status, 0);
         QCOMPARE(transact(0, cat({{0x02, 0xFB, 0x02}, be16(1), be16(1), be16(dead)})).status, 0);
         Reply r = transact(0, cat({{0x02, 0xFC, 0x04}, be16(1)}));
-        QCOMPARE(r.data, cat({{0x02}, be16(1), be16(1), be16(stuck.nCol), be16(stuck.nRow)}));
+        QCOMPARE(r.data, cat({{0x02, 0xFC, 0x04}, be16(1), be16(1), be16(stuck.nCol), be16(stuck.nRow)}));
         r = transact(0, cat({{0x02, 0xFB, 0x01}, be16(1)}));
-        QCOMPARE(r.data, cat({{0x02}, be16(1), be16(1), be16(dead)}));
+        QCOMPARE(r.data, cat({{0x02, 0xFB, 0x01}, be16(1), be16(1), be16(dead)}));
         QCOMPARE(transact(0, cat({{0x02, 0xFB, 0x01}, be16(2)})).status, SimCamera::kStatusInvalid);
         QCOMPARE(cam.deliverFrameNow(), 0);
         QVERIFY(contrast(sink.last(), stuck.nCol, stuck.nRow) <= 6);
@@ -598,7 +598,7 @@ private slots:
         QCOMPARE(transact(0, cat({{0x02, 0xFB, 0x02}, be16(0), be16(0), be16(0)})).status, 0);
         QVERIFY(cam.badColumns().empty());
         r = transact(0, cat({{0x02, 0xFB, 0x01}, be16(1)}));
-        QVERIFY(r.status == 0 && r.data[1] == 0 && r.data[2] == 0);
+        QVERIFY(r.status == 0 && r.data.size() == 9 && r.data[3] == 0 && r.data[4] == 0);
         // A table whose writing stopped half-way never replaces the one in use.
         QCOMPARE(transact(0, cat({{0x02, 0xFC, 0x04}, be16(3), be16(1), be16(5), be16(5)})).status, 0);
         QCOMPARE(int(cam.badPixels().size()), 1);

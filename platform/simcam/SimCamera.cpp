@@ -743,7 +743,7 @@ struct SimCamera::State
             const int count = int(columns.size());
             if (entry < 1 || (entry > count && !(count == 0 && entry == 1)))
                 return invalid();
-            r.data = {0x02};
+            r.data = {0x02, 0xFB, 0x01};   // the operation is echoed in front of the entry
             SimProtocol::putBe16(r.data, uint16_t(count));
             SimProtocol::putBe16(r.data, uint16_t(count ? entry : 0));
             SimProtocol::putBe16(r.data, uint16_t(count ? columns[size_t(entry - 1)] : 0));
@@ -780,7 +780,7 @@ struct SimCamera::State
             const int count = int(pixels.size());
             if (entry < 1 || (entry > count && !(count == 0 && entry == 1)))
                 return invalid();
-            r.data = {0x02};
+            r.data = {0x02, 0xFC, 0x04};
             SimProtocol::putBe16(r.data, uint16_t(count));
             SimProtocol::putBe16(r.data, uint16_t(count ? entry : 0));
             SimProtocol::putBe16(r.data, uint16_t(count ? pixels[size_t(entry - 1)].nCol : 0));
