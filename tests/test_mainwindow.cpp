@@ -1,0 +1,346 @@
+// The main window frame: size rules, edge detection, every wired connection, module switching,
+// the camera restart sequence, the title bar, the navigation column and the device information
+// page, against the real widgets.
+#include "app/AppFlags.h"
+#include "app/ConfigStore.h"
+#include "app/LangTable.h"
+#include "app/MainWindow.h"
+#include "app/QAboutDlg.h"
+#include "app/QCtrlModuleWidget.h"
+#include "app/QTitleWidget.h"
+#include "device/QDevInfo.h"
+#include "device/QDeviceInfoModule.h"
+#include "device/UsbCameraLink.h"
+#include "liveview/QVideoPreviewModuleWidget.h"
+#include "maintenance/QSettingCtrl.h"
+#include "support/TestSupport.h"
+#include "widgets/QIconTextVBtn.h"
+#include "widgets/QMessageboxDlg.h"
+
+#include <QLabel>
+#include <QPointer>
+#include <QPushButton>
+#include <QRubberBand>
+#include <QScreen>
+#include <QSignalSpy>
+#include <QtTest>
+
+class TestMainWindow : public QObject
+{
+    Q_OBJECT
+
+    QStringList m_messages;
+    int m_nAnswer = QDialog::Rejected;
+
+    void hookMessages()
+    {
+        m_messages.clear();
+        QMessageboxDlg::setExecHookForTests([this](QMessageboxDlg& dlg) {
+            m_messages << dlg.text();
+            return m_nAnswer;
+        });
+    }
+
+private slots:
+    void initTestCase()
+    {
+        TestSupport::initCommon();
+        loadLanguage(langTable(), 1);
+    }
+    void cleanup()
+    {
+        QMessageboxDlg::setExecHookForTests({});
+        UsbCameraLink::instance().bStreaming = false;
+        g_bStandby = false;
+        g_bRecording = false;
+    }
+
+    void sizeFollowsTheScreen()
+    {
+        QCOMPARE(MainWindow::scaledSize(QSize(1920, 1080)), QSize(1440, 900));
+        QCOMPARE(MainWindow::scaledSize(QSize(1280, 720)), QSize(960, 600));
+        QCOMPARE(MainWindow::scaledSize(QSize(2560, 1440)), QSize(1920, 1200));
+
+        TestSupport::ScopedConfigDir dir;
+        MainWindow w;
+        const QSize expected = MainWindow::scaledSize(QGuiApplication::primaryScreen()->size());
+        QCOMPARE(w.maximumSize(), expected);
+        QCOMPARE(w.minimumSize(), QSize(800, 600));
+        QCOMPARE(w.size(), expected);
+        QCOMPARE(w.rubberBand()->minimumSize(), QSize(800, 600));
+        QCOMPARE(w.rubberBand()->maximumSize(), expected);
+        QVERIFY(w.windowFlags() & Qt::FramelessWindowHint);
+    }
+
+    void edgeDetection_data()
+    {
+        QTest::addColumn<QPoint>("pos");
+        QTest::addColumn<int>("edges");
+        // Window frame (100, 100) 800 x 600: outer edges at x = 100 / 900, y = 100 / 700.
+        QTest::newRow("top-left") << QPoint(101, 102) << 5;
+        QTest::newRow("top-right") << QPoint(898, 99) << 9;
+        QTest::newRow("top") << QPoint(500, 104) << 1;
+        QTest::newRow("bottom-left") << QPoint(96, 699) << 6;
+        QTest::newRow("bottom-right") << QPoint(903, 702) << 10;
+        QTest::newRow("bottom") << QPoint(500, 696) << 2;
+        QTest::newRow("left") << QPoint(100, 400) << 4;
+        QTest::newRow("right") << QPoint(904, 400) << 8;
+        QTest::newRow("inside") << QPoint(500, 400) << 0;
+        QTest::newRow("exactly 5 from top") << QPoint(500, 105) << 0;
+        QTest::newRow("exactly 5 from left") << QPoint(105, 400) << 0;
+        QTest::newRow("exactly 5 outside right") << QPoint(905, 400) << 0;
+    }
+    void edgeDetection()
+    {
+        QFETCH(QPoint, pos);
+        QFETCH(int, edges);
+        QCOMPARE(MainWindow::edgesAt(QRect(100, 100, 800, 600), pos), edges);
+    }
+
+    void everyConnectionIsMade()
+    {
+        TestSupport::ScopedConfigDir dir;
+        MainWindow w;
+        QVERIFY(w.wiring().size() >= 38);
+        for (const MainWindow::Wire& wire : w.wiring())
+            QVERIFY2(wire.ok, qPrintable(wire.signal + " -> " + wire.slot));
+        // A result from the executor reaches the page through a queued connection.
+        QSignalSpy spy(w.liveView(), SIGNAL(ConnectDevSignal()));
+        w.liveView()->startConnect();
+        QCOMPARE(spy.count(), 1);
+    }
+
+    void switchingModules()
+    {
+        TestSupport::ScopedConfigDir dir;
+        MainWindow w;
+        w.show();
+        QSignalSpy infoRequests(w.deviceInfoModule(), SIGNAL(sendGetDeviceInfoSignal()));
+        w.switchModule(2);
+        QCOMPARE(w.currentModule(), 2);
+        QVERIFY(w.deviceInfoModule()->isVisible());
+        QVERIFY(!w.settingCtrl()->isVisible());
+        QCOMPARE(infoRequests.count(), 0);   // disconnected: no request
+
+        w.switchModule(1);
+        QVERIFY(w.settingCtrl()->isVisible());
+        QVERIFY(!w.deviceInfoModule()->isVisible());
+        QCOMPARE(w.ctrlModuleWidget()->currentIndex(), 1);
+
+        UsbCameraLink::instance().bStreaming = true;
+        w.switchModule(2);
+        QCOMPARE(infoRequests.count(), 1);
+        w.switchModule(0);
+        QVERIFY(!w.settingCtrl()->isVisible());
+        QVERIFY(!w.deviceInfoModule()->isVisible());
+        QCOMPARE(w.liveView()->m_nCurModule, 0);
+    }
+
+    void restartSequence()
+    {
+        TestSupport::ScopedConfigDir dir;
+        hookMessages();
+        MainWindow w;
+        w.setRestartWaitMs(10);
+        QSignalSpy disable(&w, SIGNAL(SendDisableEventSignal(bool)));
+        QSignalSpy status(&w, SIGNAL(Signal_ConnectStatusChange()));
+        emit w.deviceInfoModule()->ReconnectDeviceSignals();
+        QCOMPARE(disable.count(), 2);
+        QCOMPARE(disable.at(0).at(0).toBool(), true);
+        QCOMPARE(disable.at(1).at(0).toBool(), false);
+        QCOMPARE(status.count(), 2);
+        QCOMPARE(m_messages, QStringList{langText("Device has rebooted, reconnecting the device, please wait.")});
+        // The page is unlocked again once the restart sequence is over.
+        QCOMPARE(w.liveView()->m_bLocked, false);
+    }
+
+    void closingJoinsTheExecutorThread()
+    {
+        TestSupport::ScopedConfigDir dir;
+        auto* w = new MainWindow;
+        w->show();
+        QPointer<QObject> exec = reinterpret_cast<QObject*>(w->commExec());
+        QThread* pThread = w->commThread();
+        QVERIFY(pThread->isRunning());
+        w->close();
+        delete w;
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(exec.isNull());
+    }
+
+    void titleBarStatus()
+    {
+        TestSupport::ScopedConfigDir dir;
+        MainWindow w;
+        QTitleWidget* t = w.titleWidget();
+        QCOMPARE(t->statusImage(), QString(":/Resource/Skin/state_Offline.png"));
+        t->ChangeConnectStatusSlot(true);
+        QVERIFY(t->isOnline());
+        QCOMPARE(t->statusImage(), QString(":/Resource/Skin/state_Online.png"));
+        t->UpdateStandbyStatusSlot(true);
+        QCOMPARE(t->statusImage(), QString(":/Resource/Skin/state_Dormancy.png"));
+        t->UpdateStandbyStatusSlot(false);
+        QCOMPARE(t->statusImage(), QString(":/Resource/Skin/state_Online.png"));
+        g_bRecording = true;
+        g_bStandby = true;
+        t->UpdateStandbyStatusSlot(true);
+        t->ChangeConnectStatusSlot(false);
+        QCOMPARE(t->statusImage(), QString(":/Resource/Skin/state_Offline.png"));
+        QVERIFY(!t->isOnline());
+        QVERIFY(!t->isStandby());
+        QVERIFY(!g_bRecording);
+        QVERIFY(!g_bStandby);
+    }
+
+    void titleBarStatusChangeConnectsOrDisconnects()
+    {
+        TestSupport::ScopedConfigDir dir;
+        MainWindow w;
+        QSignalSpy connects(w.liveView(), SIGNAL(ConnectDevSignal()));
+        QSignalSpy disconnects(w.liveView(), SIGNAL(sendDisconnectDevSignal()));
+        w.titleWidget()->setStatusChangeSlots();
+        QCOMPARE(connects.count(), 1);
+        w.titleWidget()->ChangeConnectStatusSlot(true);
+        w.titleWidget()->setStatusChangeSlots();
+        QCOMPARE(disconnects.count(), 1);
+        // An upgrade that ends while online disconnects everything.
+        w.titleWidget()->SetDisableBtnSlot(true);
+        QVERIFY(w.titleWidget()->isUpgrading());
+        w.titleWidget()->SetDisableBtnSlot(false);
+        QCOMPARE(disconnects.count(), 2);
+    }
+
+    void maximisationPersists()
+    {
+        TestSupport::ScopedConfigDir dir;
+        MainWindow w;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QTitleWidget* t = w.titleWidget();
+        t->setWndMaxSlots();
+        QTRY_VERIFY(w.isMaximized());
+        QCOMPARE(ConfigStore::value(ConfigStore::kGeneralGroup, "Maximization").toBool(), true);
+        QCOMPARE(t->resizeButton()->property("max").toBool(), true);
+        t->setWndMaxSlots();
+        QTRY_VERIFY(!w.isMaximized());
+        QCOMPARE(ConfigStore::value(ConfigStore::kGeneralGroup, "Maximization").toBool(), false);
+        QCOMPARE(t->resizeButton()->property("max").toBool(), false);
+
+        ConfigStore::setValue(ConfigStore::kGeneralGroup, "Maximization", 1);
+        MainWindow w2;
+        QVERIFY(w2.isMaximized() || w2.windowState() & Qt::WindowMaximized);
+    }
+
+    void closeRefusedWhileUpgrading()
+    {
+        TestSupport::ScopedConfigDir dir;
+        hookMessages();
+        MainWindow w;
+        w.show();
+        w.settingCtrl()->SetDisableBtnSlot(true);   // relayed to the title bar and the column
+        QVERIFY(w.titleWidget()->isUpgrading());
+        QVERIFY(w.ctrlModuleWidget()->isUpgrading());
+        w.titleWidget()->setWndCloseSlots();
+        QVERIFY(w.isVisible());
+        QCOMPARE(m_messages, QStringList{langText("Upgrading, unable to shut down client.")});
+
+        // Switching modules is refused as well.
+        w.ctrlModuleWidget()->setSettingsModuleShowSlots();
+        QCOMPARE(w.currentModule(), 0);
+        QCOMPARE(m_messages.last(), langText("Upgrading, unable to switch interface."));
+
+        w.titleWidget()->SetDisableBtnSlot(false);
+        w.ctrlModuleWidget()->SetDisableBtnSlot(false);
+        w.titleWidget()->setWndCloseSlots();
+        QVERIFY(!w.isVisible());
+    }
+
+    void navigationColumn()
+    {
+        TestSupport::ScopedConfigDir dir;
+        MainWindow w;
+        QCtrlModuleWidget* c = w.ctrlModuleWidget();
+        QVERIFY(!c->moduleButton(0)->isEnabled());
+        QVERIFY(c->moduleButton(0)->isHighlighted());
+        c->setDeviceInformationModuleShowSlots();
+        QCOMPARE(w.currentModule(), 2);
+        QVERIFY(!c->moduleButton(2)->isEnabled());
+        QVERIFY(c->moduleButton(0)->isEnabled());
+        QVERIFY(!c->moduleButton(0)->isHighlighted());
+        // Asking for the module already shown does nothing.
+        QSignalSpy infoRequests(w.deviceInfoModule(), SIGNAL(sendGetDeviceInfoSignal()));
+        UsbCameraLink::instance().bStreaming = true;
+        c->setDeviceInformationModuleShowSlots();
+        QCOMPARE(infoRequests.count(), 0);
+    }
+
+    void userManualFollowsLanguage()
+    {
+        TestSupport::ScopedConfigDir dir;
+        QVERIFY(QCtrlModuleWidget::userManualPath().endsWith(QString::fromUtf8("//用户手册.pdf")));
+        ConfigStore::setLanguage(1);
+        QVERIFY(QCtrlModuleWidget::userManualPath().endsWith("//User's Manual.pdf"));
+    }
+
+    void aboutLink()
+    {
+        const QString text = QAboutDlg::linkText();
+        QVERIFY(text.startsWith("<a href=\"" + QAboutDlg::licenseFolder() + "\" style=color:#E67E22;"));
+        QVERIFY(text.endsWith(">" + langText("Open Source License")));
+    }
+
+    void deviceInformationPage()
+    {
+        hookMessages();
+        QDevInfo page;
+        DeviceInformation info;
+        info.strDevPart = "KRM2560101A1RT1";
+        info.strDevSn = "SN123";
+        info.strDevRes = "256x192";
+        info.strSwVer = "V1.2";
+        page.showDeviceInfo(info);
+        QCOMPARE(page.partValueLabel()->text(), info.strDevPart);
+        QCOMPARE(page.snValueLabel()->text(), info.strDevSn);
+        QCOMPARE(page.resValueLabel()->text(), info.strDevRes);
+        QCOMPARE(page.swVerValueLabel()->text(), info.strSwVer);
+        QVERIFY(m_messages.isEmpty());
+
+        info.strSwVer.clear();
+        page.showDeviceInfo(info);
+        QVERIFY(page.partValueLabel()->text().isEmpty());
+        QVERIFY(page.swVerValueLabel()->text().isEmpty());
+        QCOMPARE(m_messages, QStringList{"Failed to get."});
+
+        page.showDeviceInfo(DeviceInformation{});
+        page.clearDeviceInfo();
+        QVERIFY(page.snValueLabel()->text().isEmpty());
+    }
+
+    void restartGuardsInOrder()
+    {
+        hookMessages();
+        QDevInfo page;
+        QSignalSpy restarts(&page, SIGNAL(ReconnectDeviceSignals()));
+        g_bStandby = true;
+        g_bRecording = true;
+        page.RestartDeviceSlot();
+        UsbCameraLink::instance().bStreaming = true;
+        page.RestartDeviceSlot();
+        g_bStandby = false;
+        page.RestartDeviceSlot();
+        g_bRecording = false;
+        m_nAnswer = QDialog::Rejected;
+        page.RestartDeviceSlot();
+        QCOMPARE(restarts.count(), 0);
+        m_nAnswer = QDialog::Accepted;
+        page.RestartDeviceSlot();
+        QCOMPARE(restarts.count(), 1);
+        m_nAnswer = QDialog::Rejected;
+        QCOMPARE(m_messages, (QStringList{"Device is not connect.", "Device is sleeping, please turn off sleep mode",
+                                          "Device is recording.", "Are you sure to reboot?",
+                                          "Are you sure to reboot?"}));
+    }
+};
+
+QTEST_MAIN(TestMainWindow)
+#include "test_mainwindow.moc"
