@@ -115,13 +115,14 @@ private slots:
     void openRefusesUnsuitableCameras()
     {
         FakeLib& f = FakeLib::get();
-        struct Case { const char* name; std::string part; int nImageW; };
+        using Failure = UsbCameraLink::OpenFailure;
+        struct Case { const char* name; std::string part; int nImageW; Failure eFailure; };
         const std::vector<Case> cases = {
-            {"foreign part number", "KRM2560101A1RT9", 256},
-            {"14-character part number", "KRM2560101A1RT", 256},
-            {"part number with a longer tail", "KRM2560101A1RT1X", 256},
-            {"image width 320", "KRM2560101A1RT1", 320},
-            {"image width 0", "KRM2560101A1RT1", 0},
+            {"foreign part number", "KRM2560101A1RT9", 256, Failure::PartNumberRefused},
+            {"14-character part number", "KRM2560101A1RT", 256, Failure::PartNumberQuery},
+            {"part number with a longer tail", "KRM2560101A1RT1X", 256, Failure::PartNumberRefused},
+            {"image width 320", "KRM2560101A1RT1", 320, Failure::ImageWidth},
+            {"image width 0", "KRM2560101A1RT1", 0, Failure::ImageWidth},
         };
         for (const Case& c : cases) {
             f.reset();
@@ -131,6 +132,8 @@ private slots:
             f.responder = cam;
             QVERIFY2(!link().open(cameraRecord()), c.name);
             QVERIFY2(!link().bStreaming, c.name);
+            QVERIFY2(link().lastOpenFailure() == c.eFailure, c.name);
+            QCOMPARE(link().lastPartNumber(), QByteArray(c.part.c_str()));
             QCOMPARE(f.callCount("InitUSBCam"), 0);
             // A camera that failed its checks is left open at the library for the next try.
             QCOMPARE(f.callCount("CloseUSBCam"), 0);
@@ -141,15 +144,18 @@ private slots:
         f.responder = FakeCamera();
         QVERIFY(!link().open(cameraRecord(-1)));
         QCOMPARE(f.callCount("OpenUSBCam"), 0);
+        QVERIFY(link().lastOpenFailure() == Failure::NoCamera);
         f.bOpenOk = false;
         QVERIFY(!link().open(cameraRecord()));
         QCOMPARE(f.sent().size(), size_t(0));
+        QVERIFY(link().lastOpenFailure() == Failure::OpenRefused);
 
         // Stream initialisation or the capability query failing.
         f.reset();
         f.responder = FakeCamera();
         f.nInitResult = 3;
         QVERIFY(!link().open(cameraRecord()));
+        QVERIFY(link().lastOpenFailure() == Failure::StreamInit);
         f.reset();
         FakeCamera noCaps;
         f.responder = [noCaps](const FakeRequest& r) {
@@ -159,9 +165,13 @@ private slots:
                 noCaps(r);
         };
         QVERIFY(!link().open(cameraRecord()));
+        QVERIFY(link().lastOpenFailure() == Failure::Capability);
         QVERIFY(!link().bStreaming);
         QVERIFY(!link().pFrame);
         QCOMPARE(f.callCount("CloseUSBStreaming"), 0);
+        f.responder = FakeCamera();
+        QVERIFY(link().open(cameraRecord()));
+        QVERIFY(link().lastOpenFailure() == Failure::None);
     }
 
     void streamGeometryFollowsTheFormatQuery()
