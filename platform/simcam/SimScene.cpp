@@ -123,11 +123,15 @@ void SimScene::renderIdeal(double t, float* pOut) const
             const float r = std::sqrt(dx * dx + dy * dy);
             if (r <= coreR) {
                 temper = s.fHotTemper;
-            } else if (r < hotR) {
-                const float k = 0.5f + 0.5f * float(std::cos(kPi * (r - coreR) / (hotR - coreR)));
-                temper += (s.fHotTemper - temper) * k;
-            } else if (s.fHotTemper > temper) {
-                temper += (s.fHotTemper - temper) * 0.06f * std::exp(-(r - hotR) / hotR);
+            } else {
+                // The halo warms the surroundings (under the rim as well, so that the rim
+                // fades into it without a dark ring).
+                if (s.fHotTemper > temper)
+                    temper += (s.fHotTemper - temper) * 0.06f * std::exp(-std::max(0.0f, r - hotR) / hotR);
+                if (r < hotR) {
+                    const float k = 0.5f + 0.5f * float(std::cos(kPi * (r - coreR) / (hotR - coreR)));
+                    temper += (s.fHotTemper - temper) * k;
+                }
             }
             row[x] = temper;
         }
