@@ -19,6 +19,7 @@
 #include <QStorageInfo>
 #include <QThread>
 #include <QTimer>
+#include <algorithm>
 #include <cstring>
 #include <opencv2/core/utility.hpp>
 #include <opencv2/imgcodecs.hpp>
@@ -64,7 +65,8 @@ QVideoPlay::QVideoPlay(QObject* parent) : QObject(parent)
         const UpscaleStage& stage = upscaleStage();
         m_bUpscaleReady = stage.run && (!stage.setUp || stage.setUp());
     }
-    cv::setNumThreads(4);
+    // At most four image-library workers, and no more than the machine has cores.
+    cv::setNumThreads(std::max(1, std::min(4, cv::getNumberOfCPUs())));
 
     m_matLogo = loadResourceImage(":/Resource/Skin/LOGO_CN.png");
     m_matLogoSmall = loadResourceImage(":/Resource/Skin/LOGO_CN25.png");
