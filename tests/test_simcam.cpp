@@ -489,6 +489,12 @@ private slots:
         QCOMPARE(cam.protocolErrorCount(), errors + 2);
         QCOMPARE(transact(0x99, {}).status, SimCamera::kStatusInvalid);
 
+        // The fixed pattern grows until a flat-field correction clears it.
+        QVERIFY(cam.configure("fpnrate=5"));
+        QTRY_VERIFY(cam.fixedPatternAmplitude() > 0.5f);
+        QCOMPARE(transact(0x0C, {}).status, 0);
+        QVERIFY(cam.fixedPatternAmplitude() < 0.5f);
+
         // Plain setters keep what they were told.
         QCOMPARE(transact(0xE3, {0, 0xFF}).status, 0);
         QCOMPARE(cam.sharpness(), 255);

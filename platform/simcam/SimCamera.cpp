@@ -33,7 +33,7 @@ constexpr uint32_t kMaxImageBytes = 64u << 20;
 constexpr int kRestartGraceMs = 300;
 constexpr int kSaveMs = 60;          // flash write of the tables
 constexpr double kSleepFps = 1.0;    // standby keeps the stream alive with a grey frame a second
-constexpr float kFpnGrowthPerSecond = 0.004f;
+constexpr float kFpnGrowthDefault = 0.004f;   // degrees per second since the last correction
 constexpr float kFpnMax = 0.8f;
 
 std::string fixedText(const std::string& s, size_t n)
@@ -132,6 +132,7 @@ struct SimCamera::State
     uint32_t nSeed = 1;
     int restartMs = 5000, installMs = 3000, shutterMs = 250, slowMs = 1000;
     int pieceSize = SimProtocol::kMaxPieceData;
+    float fpnRate = kFpnGrowthDefault;
     std::vector<FaultRule> faults;
     std::mt19937 rng{1};
 
@@ -207,6 +208,7 @@ struct SimCamera::State
         shutterMs = 250;
         slowMs = 1000;
         pieceSize = SimProtocol::kMaxPieceData;
+        fpnRate = kFpnGrowthDefault;
         faults.clear();
         rng.seed(nSeed);
         bRestartPending = bBusOff = false;
@@ -400,13 +402,18 @@ struct SimCamera::State
         job.scene.nHeight = layout.nImageHeight;
         job.t = fixedTime >= 0.0 ? fixedTime : std::chrono::duration<double>(now - powerOn).count();
         job.nFrame = ++nFrames;
-        const double sinceFfc = std::chrono::duration<double>(now - lastFfc).count();
-        job.fFpn = std::min(kFpnMax, float(sinceFfc) * kFpnGrowthPerSecond);
+        job.fFpn = fpnAmplitude(now);
         job.sensor = sensorFor(layout.nImageWidth, layout.nImageHeight);
         job.pixels = pixels;
         job.columns = columns;
         job.bSleeping = workMode == 5;
         return job;
+    }
+
+    float fpnAmplitude(Clock::time_point now) const
+    {
+        const double sinceFfc = std::chrono::duration<double>(now - lastFfc).count();
+        return std::min(kFpnMax, float(sinceFfc) * fpnRate);
     }
 
     void streamLoop(uint64_t run)
@@ -983,6 +990,10 @@ bool SimCamera::State::configureEntry(const std::string& key, const std::string&
         if (!parseInt(value, n))
             return false;
         camera.setSeed(uint32_t(n));
+    } else if (key == "fpnrate") {
+        if (!parseDouble(value, x) || x < 0.0)
+            return false;
+        camera.setFixedPatternGrowth(float(x));
     } else if (key == "piece") {
         if (!parseInt(value, n) || n < 3 || n > SimProtocol::kMaxPieceData)
             return false;
@@ -1271,6 +1282,18 @@ void SimCamera::setSlowReplyMs(int nMs)
 {
     std::lock_guard<std::mutex> lk(d->m);
     d->slowMs = std::max(0, nMs);
+}
+
+void SimCamera::setFixedPatternGrowth(float fDegPerSecond)
+{
+    std::lock_guard<std::mutex> lk(d->m);
+    d->fpnRate = std::max(0.0f, fDegPerSecond);
+}
+
+float SimCamera::fixedPatternAmplitude() const
+{
+    std::lock_guard<std::mutex> lk(d->m);
+    return d->fpnAmplitude(Clock::now());
 }
 
 void SimCamera::setReplyPieceSize(int nBytes)

@@ -18,6 +18,8 @@
 //   restartms=<n>           time off the bus after a restart (default 5000)
 //   installms=<n>           firmware install time once the image is complete (default 3000)
 //   shutterms=<n>           stream pause of a flat-field correction (default 250)
+//   fpnrate=<degC per s>    growth of the fixed pattern since the last flat-field
+//                           correction (default 0.004, capped at 0.8 degC)
 //   slowms=<n>              delay of a reply hit by the "slow" fault (default 1000)
 //   piece=<n>               data bytes per reply frame, 3..960 (default 960); small pieces
 //                           make every reply travel in several transfer frames
@@ -118,6 +120,8 @@ public:
     void setRestartDurationMs(int nMs);
     void setInstallDurationMs(int nMs);
     void setShutterPauseMs(int nMs);
+    void setFixedPatternGrowth(float fDegPerSecond);
+    float fixedPatternAmplitude() const;   // degrees (one sigma) right now
 
     // ---- hot-plug -------------------------------------------------------------------------
     void unplug();   // leaves the bus: session closed, stream stopped, listeners told (false)
