@@ -12,6 +12,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QMouseEvent>
+#include <QPainter>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -236,6 +238,36 @@ private slots:
         sendLeave(&btn);
         QVERIFY(btn.isHighlighted());
         QVERIFY(btn.textLabel()->isHidden());
+    }
+
+    void verticalButtonShowsItsBackgroundThrough()
+    {
+        // An icon with transparent surroundings on a coloured column: around the icon the column
+        // must show, not a button panel of the platform style.
+        QTemporaryDir dir;
+        QImage dot(36, 36, QImage::Format_ARGB32);
+        dot.fill(Qt::transparent);
+        QPainter(&dot).fillRect(12, 12, 12, 12, Qt::red);
+        QVERIFY(dot.save(dir.path() + "/dot.png"));
+
+        QWidget column;
+        column.setObjectName("Column");
+        column.setStyleSheet("QWidget#Column{background-color:#2B2B2B;}");
+        column.resize(80, 80);
+        const QRect screen = QGuiApplication::primaryScreen()->geometry();
+        column.move(screen.right() - 200, screen.top() + 100);
+        auto* pBtn = new QIconTextVBtn(&column);
+        pBtn->move(20, 20);
+        pBtn->setImages("url(" + dir.path() + "/dot.png);", "url(" + dir.path() + "/dot.png);");
+        column.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&column));
+        const auto looksRight = [&column]() {
+            column.raise();
+            const QImage shot = column.screen()->grabWindow(column.winId()).toImage();
+            return shot.pixelColor(20 + 18, 20 + 18) == QColor(Qt::red)
+                && shot.pixelColor(20 + 2, 20 + 2) == QColor("#2B2B2B");
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(looksRight(), 3000);
     }
 
     void pathFieldAndUnitLabel()

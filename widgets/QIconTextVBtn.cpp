@@ -12,7 +12,8 @@ QIconTextVBtn::QIconTextVBtn(QWidget* parent)
     : QPushButton(parent)
 {
     setFixedSize(36, 36);
-    setStyleSheet("QPushButton{background-color:transparent;}");
+    // Without a border rule the platform style draws its own (dark) button panel underneath.
+    setStyleSheet("QPushButton{background-color:transparent;border:none;}");
 
     auto* pLayout = new QVBoxLayout(this);
     pLayout->setContentsMargins(0, 0, 0, 0);
