@@ -246,22 +246,30 @@ private slots:
 
     void enlargementIsBicubicPerPlane()
     {
-        const int W = 16, H = 12;
-        std::vector<uint8_t> i420(W * H * 3 / 2);
+        // Byte for byte OpenCV's bicubic resize, plane by plane, for the camera's sizes, the
+        // rotated and doubled ones, and small frames where the replicated border dominates.
+        const QList<QSize> sizes = {{256, 192}, {192, 256}, {512, 384}, {2, 2}, {6, 4}, {34, 18}};
         std::mt19937 rng(5);
-        for (auto& b : i420)
-            b = uint8_t(rng());
-        std::vector<uint8_t> big(i420.size() * 16, 0);
-        ImageOps::enlargeI420x4(i420.data(), W, H, big.data());
-        const cv::Mat y(H, W, CV_8UC1, i420.data()), u(H / 2, W / 2, CV_8UC1, i420.data() + W * H),
-            v(H / 2, W / 2, CV_8UC1, i420.data() + W * H * 5 / 4);
-        cv::Mat ry, ru, rv;
-        cv::resize(y, ry, cv::Size(4 * W, 4 * H), 0, 0, cv::INTER_CUBIC);
-        cv::resize(u, ru, cv::Size(2 * W, 2 * H), 0, 0, cv::INTER_CUBIC);
-        cv::resize(v, rv, cv::Size(2 * W, 2 * H), 0, 0, cv::INTER_CUBIC);
-        QVERIFY(std::equal(ry.datastart, ry.dataend, big.begin()));
-        QVERIFY(std::equal(ru.datastart, ru.dataend, big.begin() + 16 * W * H));
-        QVERIFY(std::equal(rv.datastart, rv.dataend, big.begin() + 20 * W * H));
+        for (const QSize& sz : sizes) {
+            const int W = sz.width(), H = sz.height();
+            std::vector<uint8_t> i420(W * H * 3 / 2);
+            for (auto& b : i420)
+                b = uint8_t(rng());
+            // Hard edges too: they push the kernel's overshoot into saturation.
+            for (int x = 0; x < W / 2; ++x)
+                i420[x] = 255;
+            std::vector<uint8_t> big(i420.size() * 16, 0);
+            ImageOps::enlargeI420x4(i420.data(), W, H, big.data());
+            const cv::Mat y(H, W, CV_8UC1, i420.data()), u(H / 2, W / 2, CV_8UC1, i420.data() + W * H),
+                v(H / 2, W / 2, CV_8UC1, i420.data() + W * H * 5 / 4);
+            cv::Mat ry, ru, rv;
+            cv::resize(y, ry, cv::Size(4 * W, 4 * H), 0, 0, cv::INTER_CUBIC);
+            cv::resize(u, ru, cv::Size(2 * W, 2 * H), 0, 0, cv::INTER_CUBIC);
+            cv::resize(v, rv, cv::Size(2 * W, 2 * H), 0, 0, cv::INTER_CUBIC);
+            QVERIFY2(std::equal(ry.datastart, ry.dataend, big.begin()), qPrintable(QString("Y %1x%2").arg(W).arg(H)));
+            QVERIFY(std::equal(ru.datastart, ru.dataend, big.begin() + 16 * W * H));
+            QVERIFY(std::equal(rv.datastart, rv.dataend, big.begin() + 20 * W * H));
+        }
     }
 
     void zoomOffsets()

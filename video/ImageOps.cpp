@@ -4,6 +4,9 @@
 #include <cmath>
 #include <cstring>
 #include <opencv2/imgproc.hpp>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 #include <vector>
 
 namespace ImageOps {
@@ -151,25 +154,128 @@ void uyvyToI420(const uint8_t* pSrc, int nWidth, int nHeight, uint8_t* pDst)
     }
 }
 
+namespace {
+
+// Fourfold bicubic enlargement of one 8-bit plane, giving exactly what OpenCV's INTER_CUBIC
+// resize gives (Keys kernel a = -0.75, coefficients in 11-bit fixed point, replicated border,
+// the vertical pass in single precision summed last tap first, rounded half to even), at about
+// two thirds of its cost: the four filter phases of a 4x scale are fixed, and every source
+// row is filtered horizontally once into a ring of four rows.
+struct CubicX4
+{
+    int16_t c[4][4];   // horizontal taps per output phase, x 2048
+    float b[4][4];     // the same for the vertical pass, / 2048^2
+
+    CubicX4()
+    {
+        const float A = -0.75f;
+        for (int d = 0; d < 4; ++d) {
+            float fx = float((d + 0.5) * 0.25 - 0.5);
+            fx -= std::floor(fx);
+            float t[4];
+            t[0] = ((A * (fx + 1) - 5 * A) * (fx + 1) + 8 * A) * (fx + 1) - 4 * A;
+            t[1] = ((A + 2) * fx - (A + 3)) * fx * fx + 1;
+            t[2] = ((A + 2) * (1 - fx) - (A + 3)) * (1 - fx) * (1 - fx) + 1;
+            t[3] = 1.f - t[0] - t[1] - t[2];
+            for (int k = 0; k < 4; ++k) {
+                c[d][k] = cv::saturate_cast<int16_t>(t[k] * 2048.0f);
+                b[d][k] = float(c[d][k]) * (1.0f / (2048.0f * 2048.0f));
+            }
+        }
+    }
+};
+
+const CubicX4& cubicX4()
+{
+    static const CubicX4 s_coefs;
+    return s_coefs;
+}
+
+// One source row to 4w horizontally filtered values; pad holds w + 4 ints.
+void cubicRowX4(const CubicX4& k, const uint8_t* pSrc, int w, int* pOut, int* pad)
+{
+    for (int i = 0; i < w + 4; ++i)
+        pad[i] = pSrc[std::min(w - 1, std::max(0, i - 2))];
+    const int16_t* c0 = k.c[0];
+    const int16_t* c1 = k.c[1];
+    const int16_t* c2 = k.c[2];
+    const int16_t* c3 = k.c[3];
+    for (int i = 0; i < w; ++i) {
+        // Output phases 0 and 1 are centred left of source pixel i, 2 and 3 right of it.
+        const int* p = pad + i;
+        int* o = pOut + 4 * i;
+        o[0] = p[0] * c0[0] + p[1] * c0[1] + p[2] * c0[2] + p[3] * c0[3];
+        o[1] = p[0] * c1[0] + p[1] * c1[1] + p[2] * c1[2] + p[3] * c1[3];
+        o[2] = p[1] * c2[0] + p[2] * c2[1] + p[3] * c2[2] + p[4] * c2[3];
+        o[3] = p[1] * c3[0] + p[2] * c3[1] + p[3] * c3[2] + p[4] * c3[3];
+    }
+}
+
+void enlargePlaneX4(const uint8_t* pSrc, int w, int h, uint8_t* pDst)
+{
+    if (w < 1 || h < 1)
+        return;
+    const CubicX4& k = cubicX4();
+    const int W = 4 * w;
+    const int H = 4 * h;
+    thread_local std::vector<int> scratch;
+    scratch.resize(size_t(4) * size_t(W) + size_t(w) + 4);
+    int* ring = scratch.data();
+    int* pad = ring + size_t(4) * size_t(W);
+    int have[4] = {-1, -1, -1, -1};
+
+    for (int dy = 0; dy < H; ++dy) {
+        const int ph = dy & 3;
+        const int sy = (dy >> 2) + (ph < 2 ? -1 : 0);
+        const int* R[4];
+        for (int t = 0; t < 4; ++t) {
+            const int j = std::min(h - 1, std::max(0, sy - 1 + t));
+            const int slot = j & 3;   // four consecutive rows never share a slot
+            if (have[slot] != j) {
+                cubicRowX4(k, pSrc + size_t(j) * size_t(w), w, ring + size_t(slot) * size_t(W), pad);
+                have[slot] = j;
+            }
+            R[t] = ring + size_t(slot) * size_t(W);
+        }
+        const float* b = k.b[ph];
+        uint8_t* o = pDst + size_t(dy) * size_t(W);
+        int x = 0;
+#if defined(__SSE2__)
+        const __m128 b0 = _mm_set1_ps(b[0]), b1 = _mm_set1_ps(b[1]), b2 = _mm_set1_ps(b[2]), b3 = _mm_set1_ps(b[3]);
+        for (; x + 16 <= W; x += 16) {
+            __m128i r[4];
+            for (int q = 0; q < 4; ++q) {
+                const int xx = x + 4 * q;
+                const __m128 a0 = _mm_cvtepi32_ps(_mm_loadu_si128(reinterpret_cast<const __m128i*>(R[0] + xx)));
+                const __m128 a1 = _mm_cvtepi32_ps(_mm_loadu_si128(reinterpret_cast<const __m128i*>(R[1] + xx)));
+                const __m128 a2 = _mm_cvtepi32_ps(_mm_loadu_si128(reinterpret_cast<const __m128i*>(R[2] + xx)));
+                const __m128 a3 = _mm_cvtepi32_ps(_mm_loadu_si128(reinterpret_cast<const __m128i*>(R[3] + xx)));
+                const __m128 v = _mm_add_ps(_mm_mul_ps(a0, b0),
+                                            _mm_add_ps(_mm_mul_ps(a1, b1), _mm_add_ps(_mm_mul_ps(a2, b2), _mm_mul_ps(a3, b3))));
+                r[q] = _mm_cvtps_epi32(v);
+            }
+            const __m128i packed = _mm_packus_epi16(_mm_packs_epi32(r[0], r[1]), _mm_packs_epi32(r[2], r[3]));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(o + x), packed);
+        }
+#endif
+        for (; x < W; ++x) {
+            const float v = float(R[0][x]) * b[0] + (float(R[1][x]) * b[1] + (float(R[2][x]) * b[2] + float(R[3][x]) * b[3]));
+            o[x] = cv::saturate_cast<uint8_t>(cvRound(v));
+        }
+    }
+}
+
+} // namespace
+
 void enlargeI420x4(const uint8_t* pSrc, int nWidth, int nHeight, uint8_t* pDst)
 {
     const int w2 = nWidth / 2;
     const int h2 = nHeight / 2;
     const size_t nSrcY = size_t(nWidth) * size_t(nHeight);
     const size_t nSrcC = size_t(w2) * size_t(h2);
-    const size_t nDstY = nSrcY * 16;
-    const size_t nDstC = nSrcC * 16;
-
-    // Matrix headers over the caller's memory: cv::resize writes in place, no allocation.
-    const cv::Mat srcY(nHeight, nWidth, CV_8UC1, const_cast<uint8_t*>(pSrc));
-    const cv::Mat srcU(h2, w2, CV_8UC1, const_cast<uint8_t*>(pSrc + nSrcY));
-    const cv::Mat srcV(h2, w2, CV_8UC1, const_cast<uint8_t*>(pSrc + nSrcY + nSrcC));
-    cv::Mat dstY(nHeight * 4, nWidth * 4, CV_8UC1, pDst);
-    cv::Mat dstU(h2 * 4, w2 * 4, CV_8UC1, pDst + nDstY);
-    cv::Mat dstV(h2 * 4, w2 * 4, CV_8UC1, pDst + nDstY + nDstC);
-    cv::resize(srcY, dstY, dstY.size(), 0, 0, cv::INTER_CUBIC);
-    cv::resize(srcU, dstU, dstU.size(), 0, 0, cv::INTER_CUBIC);
-    cv::resize(srcV, dstV, dstV.size(), 0, 0, cv::INTER_CUBIC);
+    enlargePlaneX4(pSrc, nWidth, nHeight, pDst);
+    enlargePlaneX4(pSrc + nSrcY, w2, h2, pDst + nSrcY * 16);
+    enlargePlaneX4(pSrc + nSrcY + nSrcC, w2, h2, pDst + nSrcY * 16 + nSrcC * 16);
 }
 
 void enlargeUyvyLumaX2(const uint8_t* pSrc, int nWidth, int nHeight, uint8_t* pDst)

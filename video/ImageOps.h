@@ -32,7 +32,7 @@ void rotateUyvyInPlace(uint8_t* pBuffer, int& nWidth, int& nHeight, int nState, 
 void uyvyToI420(const uint8_t* pSrc, int nWidth, int nHeight, uint8_t* pDst);
 
 // Fourfold bicubic enlargement of an I420 frame W x H into one of 4W x 4H (planes contiguous:
-// Y 4W x 4H, U and V 2W x 2H each), the interpolation being OpenCV's INTER_CUBIC.
+// Y 4W x 4H, U and V 2W x 2H each), byte for byte what OpenCV's INTER_CUBIC resize gives.
 void enlargeI420x4(const uint8_t* pSrc, int nWidth, int nHeight, uint8_t* pDst);
 
 // Plain twofold bicubic enlargement of a UYVY frame W x H into 2W x 2H with neutral chroma,
