@@ -1,32 +1,222 @@
 #include "maintenance/QSettingCtrl.h"
 
-// Placeholder module: the declarations are final, the pages arrive with the maintenance work.
-QSettingCtrl::QSettingCtrl(QWidget* parent) : QWidget(parent) {}
+#include "app/AppFlags.h"
+#include "app/LangTable.h"
+#include "maintenance/QSettingsDlg.h"
+#include "maintenance/QUpdate.h"
+#include "widgets/QMessageboxDlg.h"
+#include "widgets/QTimerMessageboxWidget.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace {
+
+QPushButton* makeSwitchButton(const char* pszKey, QWidget* pParent)
+{
+    auto* pBtn = new QPushButton(langText(pszKey), pParent);
+    pBtn->setObjectName("BtnStyle3");
+    pBtn->setFixedHeight(46);
+    return pBtn;
+}
+
+} // namespace
+
+QSettingCtrl::QSettingCtrl(QWidget* parent) : QWidget(parent)
+{
+    resize(612, 489);
+    auto* pMainLayout = new QVBoxLayout(this);
+    pMainLayout->setContentsMargins(0, 0, 0, 0);
+    pMainLayout->setSpacing(0);
+
+    m_pModuleSwitchBtnWidget = new QWidget(this);
+    m_pModuleSwitchBtnWidget->setObjectName("SettingCtrlWidget");
+    m_pModuleSwitchBtnWidget->setFixedHeight(46);
+    auto* pBtnLayout = new QHBoxLayout(m_pModuleSwitchBtnWidget);
+    pBtnLayout->setContentsMargins(0, 0, 0, 0);
+    pBtnLayout->setSpacing(0);
+    m_pSettingShowBtn = makeSwitchButton("Settings", m_pModuleSwitchBtnWidget);
+    m_pBadPixelShowBtn = makeSwitchButton("BadPixelChoose", m_pModuleSwitchBtnWidget);
+    m_pUpdateShowBtn = makeSwitchButton("Update", m_pModuleSwitchBtnWidget);
+    // The current sub-page's button is the disabled one.
+    m_pSettingShowBtn->setEnabled(false);
+    // Nothing in the client shows this button: the editor is a service tool.
+    m_pBadPixelShowBtn->hide();
+    pBtnLayout->addWidget(m_pSettingShowBtn);
+    pBtnLayout->addWidget(m_pBadPixelShowBtn);
+    pBtnLayout->addWidget(m_pUpdateShowBtn);
+    pBtnLayout->addStretch(1);
+    pMainLayout->addWidget(m_pModuleSwitchBtnWidget);
+
+    m_pHLine1Label = new QLabel(this);
+    m_pHLine1Label->setObjectName("Line2Label");
+    m_pHLine1Label->setFixedHeight(2);
+    pMainLayout->addWidget(m_pHLine1Label);
+
+    m_pModuleWidget = new QWidget(this);
+    m_pModuleWidget->setObjectName("QWidget");
+    auto* pAreaLayout = new QVBoxLayout(m_pModuleWidget);
+    pAreaLayout->setContentsMargins(20, 20, 16, 20);
+    pMainLayout->addWidget(m_pModuleWidget, 1);
+
+    m_pSettingsDlg = new QSettingsDlg(m_pModuleWidget);
+    m_pUpdateDlg = new QUpdate(m_pModuleWidget);
+    m_pUpdateDlg->hide();
+    m_pBadPixelDlg = new QWidget(m_pModuleWidget);
+    m_pBadPixelDlg->hide();
+    pAreaLayout->addWidget(m_pSettingsDlg);
+    pAreaLayout->addWidget(m_pUpdateDlg);
+    pAreaLayout->addWidget(m_pBadPixelDlg);
+    m_nCurPage = PageSettings;
+
+    connect(m_pSettingShowBtn, SIGNAL(clicked()), this, SLOT(setSettingDlgShowSlots()));
+    connect(m_pBadPixelShowBtn, SIGNAL(clicked()), this, SLOT(setBadPixelDlgShowSlots()));
+    connect(m_pUpdateShowBtn, SIGNAL(clicked()), this, SLOT(setUpdateDlgShowSlots()));
+    connect(m_pUpdateDlg, SIGNAL(sendTitleStatusChangeSignals()), this, SLOT(setTitleStatusChangeSlots()));
+    connect(m_pUpdateDlg, SIGNAL(SendDisableBtnSignal(bool)), this, SLOT(SetDisableBtnSlot(bool)));
+}
+
 QSettingCtrl::~QSettingCtrl() = default;
 
-void QSettingCtrl::switchPage(int nPage) { m_nCurPage = nPage; }
-void QSettingCtrl::clearBadPixelPage() {}
-void QSettingCtrl::playBadPixelVideo() {}
-void QSettingCtrl::setSettingDlgShowSlots() {}
-void QSettingCtrl::setUpdateDlgShowSlots() {}
-void QSettingCtrl::setBadPixelDlgShowSlots() {}
+bool QSettingCtrl::refuseWhileUpgrading()
+{
+    if (!m_bUpgradeLock)
+        return false;
+    QMessageboxDlg::showMessage(this, langText("Upgrading, unable to switch interface."));
+    return true;
+}
+
+void QSettingCtrl::setSettingDlgShowSlots()
+{
+    if (!refuseWhileUpgrading())
+        switchPage(PageSettings);
+}
+
+void QSettingCtrl::setUpdateDlgShowSlots()
+{
+    if (!refuseWhileUpgrading())
+        switchPage(PageUpdate);
+}
+
+void QSettingCtrl::setBadPixelDlgShowSlots()
+{
+    if (!refuseWhileUpgrading())
+        switchPage(PageBadPixel);
+}
+
+void QSettingCtrl::showPage(QPushButton* pCurrentBtn, QWidget* pPage)
+{
+    for (QPushButton* pBtn : {m_pSettingShowBtn, m_pBadPixelShowBtn, m_pUpdateShowBtn})
+        pBtn->setEnabled(pBtn != pCurrentBtn);
+    for (QWidget* pOther : {static_cast<QWidget*>(m_pSettingsDlg), static_cast<QWidget*>(m_pUpdateDlg), m_pBadPixelDlg})
+        if (pOther != pPage)
+            pOther->hide();
+}
+
+void QSettingCtrl::switchPage(int nPage)
+{
+    if (!m_pSettingsDlg || !m_pUpdateDlg || !m_pBadPixelDlg)
+        return;
+    switch (nPage) {
+    case PageSettings:
+        showPage(m_pSettingShowBtn, m_pSettingsDlg);
+        m_pSettingsDlg->show();
+        break;
+    case PageUpdate:
+        showPage(m_pUpdateShowBtn, m_pUpdateDlg);
+        m_pUpdateDlg->show();
+        break;
+    case PageBadPixel:
+        if (g_bRecording) {
+            QMessageboxDlg::showMessage(this, langText("Device is recording."));
+            return;
+        }
+        showPage(m_pBadPixelShowBtn, m_pBadPixelDlg);
+        m_pBadPixelDlg->show();
+        break;
+    default:
+        break;
+    }
+    m_nCurPage = nPage;
+}
+
+void QSettingCtrl::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    // The editor's picture and tables must not run beside a recording.
+    if (g_bRecording && m_nCurPage == PageBadPixel)
+        switchPage(PageSettings);
+}
+
+void QSettingCtrl::clearBadPixelPage()
+{
+    if (m_nCurPage != PageBadPixel)
+        return;
+}
+
+void QSettingCtrl::playBadPixelVideo()
+{
+    if (m_nCurPage != PageBadPixel)
+        return;
+}
+
+// ---- relays ----------------------------------------------------------------------------
+
 void QSettingCtrl::setTitleStatusChangeSlots() { emit sendTitleStatusChangeSignals(); }
+
 void QSettingCtrl::SetDisableBtnSlot(bool bFlag)
 {
     m_bUpgradeLock = bFlag;
     emit SendDisableBtnSignal(bFlag);
 }
-void QSettingCtrl::getAllBadColsSlot(int* a, int* b) { if (a && b) emit sendGetALLBadColsSignal(a, b); }
-void QSettingCtrl::getAllBadColsRetSlot(bool, int, int*, int*) {}
-void QSettingCtrl::getAllBadPixelsSlot(int* a, int* b, int* c) { if (a && b && c) emit sendGetALLBadPixelsSignal(a, b, c); }
-void QSettingCtrl::getAllBadPixelsRetSlot(bool, int, int*, int*) {}
-void QSettingCtrl::setAllBadPixelsSlot(int n, int* a, int* b) { if (a && b) emit sendSetAllBadPixelsSignal(n, a, b); }
-void QSettingCtrl::setAllBadPixelsRetSlot(bool) {}
+
+void QSettingCtrl::getAllBadColsSlot(int* pszIndex, int* pszCol)
+{
+    if (pszIndex && pszCol)
+        emit sendGetALLBadColsSignal(pszIndex, pszCol);
+}
+
+void QSettingCtrl::getAllBadPixelsSlot(int* pszIndex, int* pszRow, int* pszCol)
+{
+    if (pszIndex && pszRow && pszCol)
+        emit sendGetALLBadPixelsSignal(pszIndex, pszRow, pszCol);
+}
+
+void QSettingCtrl::setAllBadPixelsSlot(int nNum, int* pszRow, int* pszCol)
+{
+    if (pszRow && pszCol)
+        emit sendSetAllBadPixelsSignal(nNum, pszRow, pszCol);
+}
+
 void QSettingCtrl::setAllBadColsSlot(int nNum, int* pszIndex, int* pszCol)
 {
     if (pszIndex && pszCol)
         emit sendSetAllBadColsSignal(nNum, pszIndex, pszCol);
 }
-void QSettingCtrl::setAllBadColsRetSlot(bool) {}
+
 void QSettingCtrl::saveAllSetSlot() { emit sendSaveAllBadSetSignal(); }
-void QSettingCtrl::saveAllBadSetRetSlot(bool) {}
+
+void QSettingCtrl::getAllBadColsRetSlot(bool, int, int*, int*) {}
+
+void QSettingCtrl::getAllBadPixelsRetSlot(bool, int, int* pszRow, int* pszCol)
+{
+    // The row and column arrays belong to whoever handles the result.
+    delete[] pszRow;
+    delete[] pszCol;
+}
+
+void QSettingCtrl::setAllBadPixelsRetSlot(bool) {}
+
+void QSettingCtrl::showWriteResult(bool bRet)
+{
+    if (bRet)
+        QTimerMessageboxWidget::showNotice(langText("Operate succeed"), QTimerMessageboxWidget::Success, 2000);
+    else
+        QTimerMessageboxWidget::showNotice(langText("Operate failed"), QTimerMessageboxWidget::Failure, 2000);
+}
+
+void QSettingCtrl::setAllBadColsRetSlot(bool bRet) { showWriteResult(bRet); }
+
+void QSettingCtrl::saveAllBadSetRetSlot(bool bRet) { showWriteResult(bRet); }

@@ -1,13 +1,23 @@
 #pragma once
 // The settings module: settings page, firmware upgrade page and bad pixel editor stacked in
 // one area, and the relays between the bad pixel editor and the command executor.
+//
+// Sub-page numbers: 2 settings, 3 bad pixel editor, 4 firmware upgrade. While an upgrade
+// runs (the lock set through SetDisableBtnSlot) the sub-pages cannot be switched.
 
 #include <QWidget>
+
+class QLabel;
+class QPushButton;
+class QSettingsDlg;
+class QUpdate;
 
 class QSettingCtrl : public QWidget
 {
     Q_OBJECT
 public:
+    enum Page { PageSettings = 2, PageBadPixel = 3, PageUpdate = 4 };
+
     explicit QSettingCtrl(QWidget* parent = nullptr);
     ~QSettingCtrl() override;
 
@@ -16,6 +26,14 @@ public:
     int currentPage() const { return m_nCurPage; }
     // Starts the bad pixel editor's picture when it is the page shown.
     void playBadPixelVideo();
+
+    bool isUpgradeLocked() const { return m_bUpgradeLock; }
+    QSettingsDlg* settingsPage() const { return m_pSettingsDlg; }
+    QUpdate* updatePage() const { return m_pUpdateDlg; }
+    QWidget* badPixelPage() const { return m_pBadPixelDlg; }
+    QPushButton* settingShowButton() const { return m_pSettingShowBtn; }
+    QPushButton* badPixelShowButton() const { return m_pBadPixelShowBtn; }
+    QPushButton* updateShowButton() const { return m_pUpdateShowBtn; }
 
 signals:
     void sendTitleStatusChangeSignals();
@@ -45,7 +63,26 @@ public slots:
     void saveAllSetSlot();
     void saveAllBadSetRetSlot(bool bRet);
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
-    int m_nCurPage = 2;
+    // The switch slots' shared refusal while upgrading; true when refused.
+    bool refuseWhileUpgrading();
+    void showPage(QPushButton* pCurrentBtn, QWidget* pPage);
+    void showWriteResult(bool bRet);
+
+    QWidget* m_pModuleSwitchBtnWidget = nullptr;
+    QPushButton* m_pSettingShowBtn = nullptr;
+    QPushButton* m_pBadPixelShowBtn = nullptr;
+    QPushButton* m_pUpdateShowBtn = nullptr;
+    QLabel* m_pHLine1Label = nullptr;
+    QWidget* m_pModuleWidget = nullptr;
+
+    QSettingsDlg* m_pSettingsDlg = nullptr;
+    QUpdate* m_pUpdateDlg = nullptr;
+    QWidget* m_pBadPixelDlg = nullptr;
+
+    int m_nCurPage = PageSettings;
     bool m_bUpgradeLock = false;
 };
