@@ -14,8 +14,14 @@ void loadLanguageFile(LangTable& table, const QString& path)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
         return;
+    loadLanguageDevice(table, file);
+    file.close();
+}
+
+void loadLanguageDevice(LangTable& table, QIODevice& device)
+{
     table.clear();
-    QXmlStreamReader reader(&file);
+    QXmlStreamReader reader(&device);
     while (!reader.atEnd() && !reader.hasError()) {
         reader.readNext();
         if (reader.name() != QLatin1String("item"))
@@ -26,7 +32,6 @@ void loadLanguageFile(LangTable& table, const QString& path)
         if (!name.isEmpty() && !value.isEmpty())
             table[name] = value;
     }
-    file.close();
 }
 
 void loadLanguage(LangTable& table, int nLanguage)

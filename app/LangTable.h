@@ -5,6 +5,8 @@
 #include <QMap>
 #include <QString>
 
+class QIODevice;
+
 using LangTable = QMap<QString, QString>;
 
 // The process-wide table, created empty on first use.
@@ -15,6 +17,8 @@ LangTable& langTable();
 void loadLanguage(LangTable& table, int nLanguage);
 // Same loader on an explicit file path (tests and tools).
 void loadLanguageFile(LangTable& table, const QString& path);
+// The reading part of the loader on an open device: empties the table, then reads items.
+void loadLanguageDevice(LangTable& table, QIODevice& device);
 
 // Display text for the key, or an empty text when the key is absent (no fallback).
 QString getLangText(const LangTable& table, QString key);
