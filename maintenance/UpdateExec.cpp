@@ -222,6 +222,7 @@ bool UpdateExec::waitForInstall(UsbCameraLink& link, const Timing& t)
                          DeviceCmd::kDefaultTimeoutMs, Firmware::kSubProgress)) {
             const int nProgress = reply[1] << 8 | reply[2];
             qDebug() << "Upgrade: install progress" << nProgress;
+            emit sendInstallProgressSignal(nProgress);
             if (nProgress == Firmware::kInstallDone) {
                 // The new software runs only after a restart; its answer is not needed.
                 restartDevice(link, true);

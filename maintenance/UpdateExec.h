@@ -74,6 +74,8 @@ public:
 signals:
     void Task_SetProgress(int offset, int Maxlen);
     void Send_Upgrade_Ret(bool res, int Err);
+    // Each install poll the camera answered, with the percentage it reported (tools show it).
+    void sendInstallProgressSignal(int nPercent);
 
 public slots:
     void setUpdateSlots(QString FilePath);
