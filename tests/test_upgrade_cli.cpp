@@ -1,0 +1,100 @@
+// thermava-cli upgrade and restart run as a separate process against its own simulated
+// camera: the exit status says whether the camera confirmed the install.
+
+#include "maintenance/FirmwareImage.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+class TestUpgradeCli : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    QString m_cli;
+
+    struct Run
+    {
+        int nExit = -1;
+        QString out;
+        QString err;
+    };
+
+    Run run(const QStringList& args, const QString& sim)
+    {
+        QProcess process;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("THERMAVA_SIM", sim);
+        process.setProcessEnvironment(env);
+        process.start(m_cli, args);
+        Run r;
+        if (!process.waitForFinished(120000))
+            return r;
+        r.nExit = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+        r.out = QString::fromUtf8(process.readAllStandardOutput());
+        r.err = QString::fromUtf8(process.readAllStandardError());
+        return r;
+    }
+
+    QString write(const QString& name, const Firmware::BuildOptions& o)
+    {
+        const QString path = m_dir.filePath(name);
+        QFile f(path);
+        if (!f.open(QIODevice::WriteOnly))
+            return QString();
+        f.write(Firmware::buildFile(o));
+        return path;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        m_cli = QCoreApplication::applicationDirPath() + "/../bin/thermava-cli";
+        if (!QFile::exists(m_cli))
+            QSKIP("thermava-cli is not built in this build tree");
+        QVERIFY(m_dir.isValid());
+    }
+
+    void exitStatus()
+    {
+        Firmware::BuildOptions o;
+        o.image = Firmware::patternImage(70000, 5);
+        o.bPlatformCheck = o.bSensorCheck = o.bVariantCheck = true;   // what the simulated camera reports
+        o.nPlatform = 4;
+        o.nSensorClass = 4;
+        o.nVariant = 1;
+        const QString good = write("good.bin", o);
+        const QStringList fast = {"--interval", "0", "--poll-interval", "20"};
+
+        Run r = run(QStringList{"upgrade", good} + fast, "installms=200;restartms=100");
+        QCOMPARE(r.nExit, 0);
+        QVERIFY2(r.out.contains("installing: 100%"), qPrintable(r.out));
+        QVERIFY(r.err.contains("100%"));   // the progress bar
+
+        // The install never finishes within the polls: not a success.
+        r = run(QStringList{"upgrade", good, "--polls", "3"} + fast, "installms=600000");
+        QCOMPARE(r.nExit, 1);
+        QVERIFY2(r.err.contains("result -5"), qPrintable(r.err));
+
+        o.nVariant = 2;
+        r = run(QStringList{"upgrade", write("variant.bin", o)} + fast, "");
+        QCOMPARE(r.nExit, 1);
+        QVERIFY2(r.err.contains("result -3"), qPrintable(r.err));
+
+        r = run(QStringList{"upgrade"} + fast, "");
+        QCOMPARE(r.nExit, 2);
+        r = run(QStringList{"upgrade", good} + fast, "absent");
+        QCOMPARE(r.nExit, 3);
+
+        r = run(QStringList{"restart", "--interval", "0", "--wait", "10"}, "restartms=200");
+        QCOMPARE(r.nExit, 0);
+        QVERIFY(r.out.contains("the camera is back"));
+    }
+};
+
+QTEST_MAIN(TestUpgradeCli)
+#include "test_upgrade_cli.moc"
