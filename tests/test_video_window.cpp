@@ -74,6 +74,17 @@ private slots:
         pEngine->moveToThread(&thread);
         connect(&thread, &QThread::finished, pEngine, &QObject::deleteLater);
         thread.start();
+        // However the test ends, the camera is closed and the engine's thread joined.
+        struct Cleanup
+        {
+            QThread& thread;
+            ~Cleanup()
+            {
+                UsbCameraLink::instance().close();
+                thread.quit();
+                thread.wait();
+            }
+        } cleanup{thread};
         pEngine->setPaletteId(Palette::kIronRed);
         g_nDirection = 0;
         QVERIFY(QMetaObject::invokeMethod(pEngine, "setVideoPlaySlots", Qt::QueuedConnection,
@@ -119,11 +130,21 @@ private slots:
         QVERIFY2(nFar < nTotal / 50, qPrintable(QString("%1 of %2 pixels are not IronRed").arg(nFar).arg(nTotal)));
         QVERIFY2(nHot > 0, "the hot object is not visible");
 
+        // The label is resized by its layout: the picture follows the new size at once.
+        window.setFixedSize(400, 600);
+        QTest::qWait(600);
+        const QImage tall = QGuiApplication::primaryScreen()->grabWindow(window.winId()).toImage();
+        if (!qStrOut.isEmpty())
+            tall.save(QString(qStrOut).replace(".png", "-tall.png"));
+        QCOMPARE(tall.size(), QSize(400, 600));
+        const RenderPlacement tallPlace = fitPicture(1024, 768, 400, 600);
+        QCOMPARE(tallPlace.y, 150);
+        QCOMPARE(tall.pixelColor(200, 60), QColor(Qt::black));
+        QCOMPARE(tall.pixelColor(200, 540), QColor(Qt::black));
+        QVERIFY(tall.pixelColor(200, 300) != QColor(Qt::black));
+
         pEngine->stopPreview();
         QVERIFY(!pEngine->hasRenderTarget());
-        UsbCameraLink::instance().close();
-        thread.quit();
-        thread.wait();
     }
 };
 

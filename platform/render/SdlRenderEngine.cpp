@@ -12,6 +12,9 @@
 #include <algorithm>
 #include <cstdint>
 
+// Last: it brings in the X11 headers and their macros.
+#include <SDL_syswm.h>
+
 namespace {
 
 struct SdlRenderer
@@ -65,6 +68,38 @@ void releaseTexture(SdlRenderer* p)
     p->nTexHeight = 0;
 }
 
+// SDL does not watch a foreign X11 window for size changes, so the renderer would keep drawing
+// for the size the label had when it was bound. Asking the X server for the window's
+// structure events (on SDL's own connection, keeping whatever SDL selected) lets SDL's event
+// pump see every resize. libX11 is already loaded by SDL; it is looked up, not linked.
+void followWindowSize(SDL_Window* pWindow)
+{
+#if defined(SDL_VIDEO_DRIVER_X11)
+    SDL_SysWMinfo wm;
+    SDL_VERSION(&wm.version);
+    if (!SDL_GetWindowWMInfo(pWindow, &wm) || wm.subsystem != SDL_SYSWM_X11)
+        return;
+    static void* s_lib = SDL_LoadObject("libX11.so.6");
+    if (!s_lib)
+        return;
+    using GetAttributesFn = int (*)(Display*, Window, XWindowAttributes*);
+    using SelectInputFn = int (*)(Display*, Window, long);
+    using FlushFn = int (*)(Display*);
+    auto pfnGet = reinterpret_cast<GetAttributesFn>(SDL_LoadFunction(s_lib, "XGetWindowAttributes"));
+    auto pfnSelect = reinterpret_cast<SelectInputFn>(SDL_LoadFunction(s_lib, "XSelectInput"));
+    auto pfnFlush = reinterpret_cast<FlushFn>(SDL_LoadFunction(s_lib, "XFlush"));
+    if (!pfnGet || !pfnSelect || !pfnFlush)
+        return;
+    XWindowAttributes attributes;
+    if (!pfnGet(wm.info.x11.display, wm.info.x11.window, &attributes))
+        return;
+    pfnSelect(wm.info.x11.display, wm.info.x11.window, attributes.your_event_mask | StructureNotifyMask);
+    pfnFlush(wm.info.x11.display);
+#else
+    (void)pWindow;
+#endif
+}
+
 RenderHandle sdlCreate(const RenderCreateInfo* pInfo)
 {
     if (!pInfo || !pInfo->hWnd)
@@ -79,6 +114,7 @@ RenderHandle sdlCreate(const RenderCreateInfo* pInfo)
         quitVideo();
         return nullptr;
     }
+    followWindowSize(p->pWindow);
     p->pRenderer = SDL_CreateRenderer(p->pWindow, -1, SDL_RENDERER_ACCELERATED);
     if (!p->pRenderer)
         p->pRenderer = SDL_CreateRenderer(p->pWindow, -1, SDL_RENDERER_SOFTWARE);
@@ -89,6 +125,9 @@ RenderHandle sdlCreate(const RenderCreateInfo* pInfo)
         quitVideo();
         return nullptr;
     }
+    SDL_RendererInfo info;
+    if (SDL_GetRendererInfo(p->pRenderer, &info) == 0)
+        qDebug("Renderer: SDL %s%s", info.name, (info.flags & SDL_RENDERER_ACCELERATED) ? " (accelerated)" : "");
     return p;
 }
 
