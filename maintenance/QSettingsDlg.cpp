@@ -21,7 +21,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListView>
-#include <QPointer>
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
@@ -41,12 +40,6 @@ QSettingsDlg::RestartHook& restartHook()
 {
     static QSettingsDlg::RestartHook hook;
     return hook;
-}
-
-QPointer<QObject>& unitReceiverForTests()
-{
-    static QPointer<QObject> receiver;
-    return receiver;
 }
 
 const char* const kSelectorStyle = "QWidget{background-color: transparent;}";
@@ -74,7 +67,6 @@ QPushButton* makeButton(const char* pszKey, const char* pszObjectName, QWidget* 
 
 void QSettingsDlg::setDirDialogHookForTests(DirDialogHook hook) { dirDialogHook() = std::move(hook); }
 void QSettingsDlg::setRestartHookForTests(RestartHook hook) { restartHook() = std::move(hook); }
-void QSettingsDlg::setTemperUnitReceiverForTests(QObject* pReceiver) { unitReceiverForTests() = pReceiver; }
 
 QSettingsDlg::QSettingsDlg(QWidget* parent) : QWidget(parent)
 {
@@ -304,10 +296,7 @@ void QSettingsDlg::applyLanguage(int nLanguage)
 
 void QSettingsDlg::notifyTemperUnitChanged()
 {
-    QObject* pReceiver = unitReceiverForTests();
-    if (!pReceiver && g_pMainWindow)
-        pReceiver = g_pMainWindow->liveView();
     // The live view re-labels its temperatures at once instead of waiting for the next reading.
-    if (pReceiver && pReceiver->metaObject()->indexOfMethod("refreshTemperUnit()") >= 0)
-        QMetaObject::invokeMethod(pReceiver, "refreshTemperUnit");
+    if (g_pMainWindow && g_pMainWindow->liveView())
+        g_pMainWindow->liveView()->refreshTemperUnit();
 }

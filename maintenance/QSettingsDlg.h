@@ -40,9 +40,6 @@ public:
     using RestartHook = std::function<bool(const QString& qStrProgram)>;
     static void setDirDialogHookForTests(DirDialogHook hook);
     static void setRestartHookForTests(RestartHook hook);
-    // Receiver of refreshTemperUnit() after the unit is written; by default the main window's
-    // live view. Tests pass their own object (null restores the default).
-    static void setTemperUnitReceiverForTests(QObject* pReceiver);
 
 private slots:
     void setOkBtnSlots();

@@ -7,13 +7,16 @@
 #include "app/AppFlags.h"
 #include "app/ConfigStore.h"
 #include "app/LangTable.h"
+#include "app/MainWindow.h"
 #include "device/UsbCameraLink.h"
+#include "liveview/QVideoPreviewModuleWidget.h"
 #include "maintenance/QSettingCtrl.h"
 #include "maintenance/QSettingsDlg.h"
 #include "maintenance/QUpdate.h"
 #include "widgets/QMessageboxDlg.h"
 #include "widgets/QSelLineEdit.h"
 #include "widgets/QTimerMessageboxWidget.h"
+#include "widgets/QUnitLabel.h"
 
 #include <QComboBox>
 #include <QDesktopServices>
@@ -24,21 +27,6 @@
 #include <QSignalSpy>
 #include <QtTest>
 #include <memory>
-
-// Stands in for the live view: counts the unit refreshes it is asked for.
-class UnitListener : public QObject
-{
-    Q_OBJECT
-public:
-    int nCalls = 0;
-    int nUnitSeen = -1;
-public slots:
-    void refreshTemperUnit()
-    {
-        ++nCalls;
-        nUnitSeen = ConfigStore::getTemperUnit();
-    }
-};
 
 // Takes the desktop's "open this folder" requests.
 class UrlCatcher : public QObject
@@ -67,7 +55,6 @@ private:
     QStringList m_boxes;          // texts of the modal message boxes, in order
     QStringList m_restarts;       // programs the language switch started
     QString m_languageOnDisk;     // "Language" as the new instance would read it
-    UnitListener m_unit;
     QString m_oldCwd;
 
     void storeRaw(const char* key, const QVariant& value)
@@ -100,7 +87,6 @@ private slots:
                         m_languageOnDisk = QString::fromLatin1(line.trimmed().mid(9));
             return true;
         });
-        QSettingsDlg::setTemperUnitReceiverForTests(&m_unit);
     }
 
     void init()
@@ -109,8 +95,6 @@ private slots:
         m_boxes.clear();
         m_restarts.clear();
         m_languageOnDisk.clear();
-        m_unit.nCalls = 0;
-        m_unit.nUnitSeen = -1;
         link().bStreaming = true;   // guards only read the flag; no command is sent here
         g_bStandby = false;
         g_bRecording = false;
@@ -130,7 +114,6 @@ private slots:
     {
         QMessageboxDlg::setExecHookForTests({});
         QSettingsDlg::setRestartHookForTests({});
-        QSettingsDlg::setTemperUnitReceiverForTests(nullptr);
     }
 
     void loadsStoredValues()
@@ -180,7 +163,6 @@ private slots:
                                        "Device is sleeping, please turn off sleep mode", "Device is recording."}));
         QCOMPARE(stored("TemperUnit").toInt(), 0);
         QVERIFY(!stored("ManualSnapshotPath").isValid());
-        QCOMPARE(m_unit.nCalls, 0);
 
         // Recording does not stop Default.
         page.defaultButton()->click();
@@ -189,8 +171,7 @@ private slots:
         QCOMPARE(noticeText(), QString("Operate succeed"));
     }
 
-    // OK with the stored language: the three settings, the notice, the unit reaching the live
-    // view, and no restart.
+    // OK with the stored language: the three settings and the notice, without a restart.
     void okWithoutLanguageChange()
     {
         storeRaw("Language", 1);
@@ -203,8 +184,6 @@ private slots:
         QCOMPARE(stored("ManualRecordPath").toString(), QString("/new/records"));
         QCOMPARE(stored("TemperUnit").toInt(), 1);
         QCOMPARE(ConfigStore::convertTemper(100.0f), 212.0f);
-        QCOMPARE(m_unit.nCalls, 1);
-        QCOMPARE(m_unit.nUnitSeen, 1);   // the unit is written before the live view is told
         QVERIFY(m_restarts.isEmpty());
         QVERIFY(m_boxes.isEmpty());
         QCOMPARE(noticeText(), QString("Operate succeed"));
@@ -252,6 +231,30 @@ private slots:
         QSettingsDlg again;
         again.defaultButton()->click();
         QCOMPARE(m_restarts.size(), 1);
+    }
+
+    // A unit confirmed on the settings page shows at once on the live view's labels.
+    void unitReachesLiveView()
+    {
+        storeRaw("TemperUnit", 0);
+        MainWindow window;
+        QVideoPreviewModuleWidget* pLive = window.liveView();
+        QSettingsDlg* pPage = window.settingCtrl()->settingsPage();
+        QVERIFY(pLive && pPage);
+        const QString celsius = ConfigStore::getTemperUnitText();
+        QCOMPARE(pLive->topHoverLabel()->unitText(), celsius);
+
+        pPage->temperUnitComboBox()->setCurrentIndex(1);
+        pPage->okButton()->click();
+        const QString fahrenheit = ConfigStore::getTemperUnitText();
+        QVERIFY(fahrenheit != celsius);
+        QCOMPARE(pLive->topHoverLabel()->unitText(), fahrenheit);
+        QCOMPARE(pLive->bottomHoverLabel()->unitText(), fahrenheit);
+
+        pPage->defaultButton()->click();
+        QCOMPARE(pLive->topHoverLabel()->unitText(), celsius);
+        QCOMPARE(pLive->bottomHoverLabel()->unitText(), celsius);
+        QVERIFY(m_restarts.isEmpty());
     }
 
     void folderLengthRule()
