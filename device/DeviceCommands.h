@@ -80,7 +80,7 @@ int sendFrame(UsbCameraLink& link, const uint8_t* pPacket, int nPacketLen, int n
 // When pReply and pnReplyLen are both given: a nonzero status gives length 0; otherwise the
 // reply data is copied, cut to nReplyCapacity bytes, and *pnReplyLen is the number copied.
 // *pnReplyLen is 0 after any failure. The payload may be null when nPayloadLen is 0; it may
-// be at most DeviceCmd/CommandFrame::kMaxRequestPayload bytes.
+// be at most CommandFrame::kMaxRequestPayload (32,694) bytes.
 bool exchangeCommand(UsbCameraLink& link, uint8_t nCommand, const uint8_t* pPayload, int nPayloadLen,
                      uint8_t* pStatus, uint8_t* pReply, int nReplyCapacity, int* pnReplyLen, int nTimeoutMs);
 
