@@ -103,6 +103,11 @@ void QTemperRangeAdjust::setPartsVisible(bool bVisible)
     update();
 }
 
+QSize QTemperRangeAdjust::sizeHint() const
+{
+    return QSize(width(), QWidget::sizeHint().height() + kPreferredBarHeight);
+}
+
 QRect QTemperRangeAdjust::slideRect() const
 {
     return m_pSlideWidget->geometry();

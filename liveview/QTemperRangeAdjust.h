@@ -60,6 +60,11 @@ public:
     SwitchButton* autoSwitch() const { return m_pSwitch; }
     const QPixmap& scalePixmap() const { return m_pixScale; }
 
+    // A column that centres the scale gives it this height: the parts plus a bar of
+    // kPreferredBarHeight (the bar itself has no natural height).
+    QSize sizeHint() const override;
+    static constexpr int kPreferredBarHeight = 320;
+
     static constexpr int kHandleWidth = 25;
     static constexpr int kHandleHeight = 18;
     static constexpr int kHandleGap = 18;    // least distance between the two handles' tops

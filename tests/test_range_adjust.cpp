@@ -18,6 +18,7 @@
 #include <QLayout>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QVBoxLayout>
 #include <QWindow>
 #include <QtTest>
 
@@ -244,6 +245,32 @@ private slots:
         QVERIFY(!s.adj->isShown());
         QVERIFY(!s.adj->findChild<QWidget*>("maxTemperLabel")->isVisible());
         QVERIFY(!s.adj->autoSwitch()->isVisible());
+    }
+
+    void centredInColumnKeepsTallBar()
+    {
+        // The live view centres the scale in its column; the bar must not collapse there.
+        QWidget column;
+        column.resize(80, 700);
+        auto* pLayout = new QVBoxLayout(&column);
+        pLayout->setContentsMargins(0, 0, 0, 0);
+        auto* pAdj = new QTemperRangeAdjust(&column);
+        pLayout->addWidget(pAdj, 0, Qt::AlignHCenter | Qt::AlignVCenter);
+        column.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&column));
+        pAdj->setPartsVisible(true);
+        pLayout->activate();
+        pAdj->layout()->activate();
+        QCOMPARE(pAdj->width(), 60);
+        QCOMPARE(pAdj->slideRect().height(), int(QTemperRangeAdjust::kPreferredBarHeight));
+        QVERIFY(pAdj->y() > 0);
+
+        // A short column gives the bar what is left.
+        column.resize(80, 300);
+        pLayout->activate();
+        pAdj->layout()->activate();
+        QCOMPARE(pAdj->height(), 300);
+        QVERIFY(pAdj->slideRect().height() > 150);
     }
 
     void sceneTemperaturesAndIsotherm()
