@@ -14,6 +14,7 @@
 #include <cstring>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -642,6 +643,95 @@ private slots:
         QVERIFY(after != before);
         QCOMPARE(after.substr(0, 11), before.substr(0, 11));   // variant and platform stay
         QCOMPARE(cam.installCount(), 1);
+    }
+
+    void closingAndUnpluggingStopEverything()
+    {
+        // No callback may run once CloseUSBStreaming has returned: the link frees its
+        // buffers right after it.
+        Sink sink;
+        QVERIFY(startStream(sink));
+        QTRY_VERIFY_WITH_TIMEOUT(sink.count() >= 2, 5000);
+        api().CloseUSBStreaming(SimCamera::kCamID);
+        const size_t closed = sink.count();
+        QTest::qWait(150);
+        QCOMPARE(sink.count(), closed);
+        QVERIFY(!cam.isStreaming());
+        QVERIFY(transact(0x66, {}).ok);   // the command channel stays open
+
+        // A receive waiting for a reply that will never come is released by an unplug
+        // instead of sitting out its time-out.
+        cam.failNext(SimFault::DropReply, 1);
+        QVERIFY(sendRaw(transferFrame(requestPacket(0x0C, {}))));
+        std::atomic<bool> done{false};
+        std::atomic<bool> result{true};
+        std::thread waiter([&] {
+            unsigned char buf[1024];
+            int32_t n = sizeof buf;
+            result = api().RecvDeviceData(SimCamera::kCamID, buf, &n, 60000);
+            done = true;
+        });
+        QTest::qWait(50);
+        cam.unplug();
+        QTRY_VERIFY_WITH_TIMEOUT(done.load(), 5000);
+        waiter.join();
+        QVERIFY(!result);
+        cam.replug();
+    }
+
+    void channelSharedByThreads()
+    {
+        // Several threads take turns on the channel while frames stream; every transaction
+        // gets its own reply and nothing is left over.
+        Sink sink;
+        QVERIFY(startStream(sink));
+        std::mutex channel;
+        std::atomic<int> bad{0};
+        std::vector<std::thread> threads;
+        for (int t = 0; t < 3; ++t) {
+            threads.emplace_back([&, t] {
+                for (int i = 0; i < 40; ++i) {
+                    std::lock_guard<std::mutex> lk(channel);
+                    const Reply r = t == 0 ? transact(0x66, {}) : t == 1 ? transact(0, {0x63, 0, 1}) : transact(5, {});
+                    const uint8_t want = t == 0 ? 0x66 : t == 1 ? 0x00 : 0x05;
+                    const size_t size = t == 0 ? 32 : t == 1 ? 131 : 32;
+                    if (!r.ok || r.status != 0 || r.code != want || r.data.size() != size)
+                        ++bad;
+                }
+            });
+        }
+        for (auto& th : threads)
+            th.join();
+        QCOMPARE(bad.load(), 0);
+        QCOMPARE(cam.pendingReplyFrames(), 0);
+        QTRY_VERIFY_WITH_TIMEOUT(sink.count() >= 1, 5000);
+    }
+
+    void sceneIsReproducible()
+    {
+        SimSceneSettings s;
+        s.fHotX = 100.0f;
+        s.fHotY = 80.0f;
+        const SimScene scene(s);
+        const std::vector<float> a = scene.render(3.0, 7), b = scene.render(3.0, 7), c = scene.render(3.0, 8);
+        QVERIFY(a == b);
+        // Another frame differs by temporal noise of the set size only.
+        double sum = 0.0, sq = 0.0;
+        for (size_t i = 0; i < a.size(); ++i) {
+            const double d = double(c[i]) - double(a[i]);
+            sum += d;
+            sq += d * d;
+        }
+        const double sigma = std::sqrt(sq / double(a.size()) - (sum / double(a.size())) * (sum / double(a.size())));
+        QVERIFY2(std::fabs(sigma - 0.05 * std::sqrt(2.0)) < 0.01, qPrintable(QString::number(sigma)));
+        // The hot object's core carries exactly its temperature and is the hottest spot.
+        std::vector<float> ideal(a.size());
+        scene.renderIdeal(3.0, ideal.data());
+        QCOMPARE(ideal[size_t(80 * 256 + 100)], s.fHotTemper);
+        QCOMPARE(*std::max_element(ideal.begin(), ideal.end()), s.fHotTemper);
+        const SimMeasurement m = SimFrameFormat::measure(ideal.data(), 256, 192);
+        QVERIFY(std::abs(m.nHotCol - 100) <= 6 && std::abs(m.nHotRow - 80) <= 6);
+        QVERIFY(std::fabs(m.fMinTemper - s.fColdTemper) < 0.01f);
     }
 
     void switchesAndFrameHooks()
