@@ -30,6 +30,23 @@
 //   unplug, replug          hot-plug events (listeners are told)
 // Entries are separated by ';'. Unknown keys are reported by configure() returning false.
 //
+// Behaviour a host sees:
+// - Enumeration lists one camera (nCamID 0) while it is on the bus. OpenUSBCam opens the
+//   command channel; InitUSBCam starts the stream thread (the camera streams in its own
+//   layout whatever size was asked for; lastInitStreamSize() tells what was asked);
+//   frames reach the callback once RegisterUSBStreamCallBack has given one. The callback
+//   gets (stream width, stream height, frame, frame bytes, user pointer).
+// - Replies wait on the channel in arrival order until they are read; nothing is discarded
+//   when a new request comes. Status 22 answers unknown commands and invalid arguments.
+// - Stream layouts: 'R' models 2w x (h + 8) pixels, the image in the right half of each of
+//   the h rows (the left half holds raw words, 1/64 K), then the trailer; other models
+//   w x (h + 4), image rows then the trailer. Standby sends grey frames once a second.
+// - A restart (command 2) drops the camera off the bus once its reply has been read (or
+//   300 ms after it was queued). A restart or an unplug ends the session: the stream stops, sends and
+//   receives fail at once, enumeration finds nothing until the camera is back, and the host
+//   must open and initialise it again. Only saved tables and installed software survive.
+// - Trailer bytes 25..31 (odd) carry the frame counter, handy for matching frames.
+//
 // Threads: every member function may be called from any thread. Hot-plug listeners run on
 // the thread that caused the event (unplug()/replug()) or on the camera's bus thread (the
 // drop-out and return of a restart); they must not block for long and must hand work to
