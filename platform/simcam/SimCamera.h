@@ -42,9 +42,10 @@
 //   the h rows (the left half holds raw words, 1/64 K), then the trailer; other models
 //   w x (h + 4), image rows then the trailer. Standby sends grey frames once a second.
 // - A restart (command 2) drops the camera off the bus once its reply has been read (or
-//   300 ms after it was queued). A restart or an unplug ends the session: the stream stops, sends and
-//   receives fail at once, enumeration finds nothing until the camera is back, and the host
-//   must open and initialise it again. Only saved tables and installed software survive.
+//   300 ms after it was queued). A restart or an unplug ends the session: the stream
+//   stops, sends and receives fail at once, enumeration finds nothing until the camera is
+//   back, and the host must open and initialise it again. Only saved tables and installed
+//   software survive.
 // - Trailer bytes 25..31 (odd) carry the frame counter, handy for matching frames.
 //
 // Threads: every member function may be called from any thread. Hot-plug listeners run on
