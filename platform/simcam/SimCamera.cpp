@@ -1060,8 +1060,10 @@ SimCamera& SimCamera::instance()
             if (bus.joinable())
                 bus.join();
         });
-        if (const char* env = std::getenv("THERMAVA_SIM"))
-            c->configure(env);
+        if (const char* env = std::getenv("THERMAVA_SIM")) {
+            if (!c->configure(env))
+                std::fprintf(stderr, "THERMAVA_SIM: unknown or malformed entries ignored in \"%s\"\n", env);
+        }
         return c;
     }();
     return *camera;
