@@ -108,6 +108,9 @@ int main(int argc, char** argv)
     std::vector<std::vector<unsigned char>> frames;
     std::vector<unsigned char> dst(size_t(kSuperResOutWidth) * kSuperResOutHeight * 2);
     double pNetSum = 0, pBicSum = 0, sNetSum = 0, sBicSum = 0;
+    // Gains per kind of picture: simulated thermal scenes (thermal_*) and natural images.
+    double gain[2] = {0, 0};
+    int count[2] = {0, 0};
     for (int i = 0; i < files.size(); ++i) {
         const cv::Mat original = cv::imread(files[i].toStdString(), cv::IMREAD_GRAYSCALE);
         if (original.cols != kSuperResOutWidth || original.rows != kSuperResOutHeight) {
@@ -133,6 +136,9 @@ int main(int argc, char** argv)
         const double sNet = SuperresEval::ssim(sr, original), sBic = SuperresEval::ssim(bic, original);
         std::printf("  %-28s network %6.2f dB  bicubic %6.2f dB  SSIM %.4f / %.4f\n",
                     qPrintable(QFileInfo(files[i]).fileName()), pNet, pBic, sNet, sBic);
+        const int kind = QFileInfo(files[i]).fileName().startsWith("thermal_") ? 0 : 1;
+        gain[kind] += pNet - pBic;
+        ++count[kind];
         pNetSum += pNet;
         pBicSum += pBic;
         sNetSum += sNet;
@@ -144,6 +150,9 @@ int main(int argc, char** argv)
     std::printf("PSNR network %.2f dB bicubic %.2f dB\n", pNetSum / n, pBicSum / n);
     std::printf("PSNR gain over bicubic: %.2f dB\n", (pNetSum - pBicSum) / n);
     std::printf("SSIM network %.4f bicubic %.4f\n", sNetSum / n, sBicSum / n);
+    if (count[0] && count[1])
+        std::printf("PSNR gain on thermal scenes %.2f dB (%d), on natural images %.2f dB (%d)\n",
+                    gain[0] / count[0], count[0], gain[1] / count[1], count[1]);
 
     const Timing plain = timeStage(frames, nFrames, false);
     const Timing blend = timeStage(frames, nFrames, true);
