@@ -11,6 +11,7 @@
 #include <opencv2/imgproc.hpp>
 
 #include <cstdio>
+#include <exception>
 #include <mutex>
 
 namespace {
@@ -86,7 +87,7 @@ cv::Mat runNetwork(SuperResState& s)
             return cv::Mat();
         const int sz[] = {kSuperResOutHeight, kSuperResOutWidth};
         return out.reshape(1, 2, sz);
-    } catch (const cv::Exception& e) {
+    } catch (const std::exception& e) {
         logFailureOnce(s, QString("inference failed: %1").arg(QString::fromStdString(e.what())));
         return cv::Mat();
     }
@@ -199,7 +200,7 @@ bool setUpModel(const QString& path)
         s.net = cv::dnn::readNetFromONNX(QFile::encodeName(path).toStdString());
         s.net.setPreferableBackend(cv::dnn::DNN_BACKEND_OPENCV);
         s.net.setPreferableTarget(cv::dnn::DNN_TARGET_CPU);
-    } catch (const cv::Exception& e) {
+    } catch (const std::exception& e) {
         s.net = cv::dnn::Net();
         logFailureOnce(s, QString("cannot read \"%1\": %2").arg(path, QString::fromStdString(e.what())));
         return false;
