@@ -1,0 +1,34 @@
+#pragma once
+// Style texts and sizes of the live view's buttons.
+
+namespace LiveViewStyles {
+
+// Image buttons: selected and unselected plates (the disabled look is always the plain plate).
+inline const char* const kSelectedBtnStyle =
+    "QPushButton{ border-image: url(:/Resource/Skin/btn_s.png); background-color: transparent; }"
+    "QPushButton:hover{ border-image: url(:/Resource/Skin/btn_s.png); background-color: transparent;}"
+    "QPushButton:pressed{ border-image: url(:/Resource/Skin/btn_s.png); background-color: transparent;}"
+    "QPushButton:disabled{ border-image: url(:/Resource/Skin/btn_n.png); background-color: transparent;}";
+inline const char* const kUnselectedBtnStyle =
+    "QPushButton{ border-image: url(:/Resource/Skin/btn_n.png); background-color: transparent; }"
+    "QPushButton:hover{ border-image: url(:/Resource/Skin/btn_s.png); background-color: transparent;}"
+    "QPushButton:pressed{ border-image: url(:/Resource/Skin/btn_s.png); background-color: transparent;}"
+    "QPushButton:disabled{ border-image: url(:/Resource/Skin/btn_n.png); background-color: transparent;}";
+
+// Palette buttons.
+inline const char* const kSelectedPaletteStyle =
+    "QPushButton{ border-image: url(:/Resource/Skin/color_btn_s.png); background-color: transparent; }";
+inline const char* const kUnselectedPaletteStyle =
+    "QPushButton{ border-image: url(:/Resource/Skin/color_btn_n.png); background-color: transparent; }";
+
+// Record button image sets.
+inline const char* const kRecordIdle = "url(:/Resource/Skin/video_record.png);";
+inline const char* const kRecordActive = "url(:/Resource/Skin/video_recording.png);";
+
+constexpr int kImageBtnWidth = 130;
+constexpr int kImageBtnHeight = 44;
+constexpr int kPaletteBtnWidth = 150;
+constexpr int kPaletteBtnHeight = 36;
+constexpr int kScaleMinHeight = 400;
+
+} // namespace LiveViewStyles
