@@ -88,16 +88,21 @@ QStringList findProblems(const QVector<Pixel>& pixels, const QVector<int>& colum
 
 QByteArray toJson(const QVector<Pixel>& pixels, const QVector<int>& columns)
 {
-    QJsonArray pixelArray;
-    for (const Pixel& p : pixels)
-        pixelArray.append(QJsonArray{p.x, p.y});
-    QJsonArray columnArray;
-    for (int c : columns)
-        columnArray.append(c);
-    QJsonObject obj;
-    obj.insert(QStringLiteral("pixels"), pixelArray);
-    obj.insert(QStringLiteral("columns"), columnArray);
-    return QJsonDocument(obj).toJson(QJsonDocument::Compact);
+    // Written by hand to keep "pixels" in front, as people read and write these files.
+    QByteArray json = "{\"pixels\":[";
+    for (int i = 0; i < pixels.size(); ++i) {
+        if (i)
+            json += ',';
+        json += '[' + QByteArray::number(pixels[i].x) + ',' + QByteArray::number(pixels[i].y) + ']';
+    }
+    json += "],\"columns\":[";
+    for (int i = 0; i < columns.size(); ++i) {
+        if (i)
+            json += ',';
+        json += QByteArray::number(columns[i]);
+    }
+    json += "]}";
+    return json;
 }
 
 bool fromJson(const QByteArray& json, QVector<Pixel>* pPixels, QVector<int>* pColumns, QString* pError)

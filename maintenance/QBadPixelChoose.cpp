@@ -868,6 +868,8 @@ void QBadPixelChoose::releasePixelReadArrays(int* pszRow, int* pszCol)
         delete[] pszCol;
 }
 
+bool QBadPixelChoose::serviceModeEnabled() { return qgetenv("THERMAVA_SERVICE").trimmed() == "1"; }
+
 void QBadPixelChoose::getAllBadPixelsResult(bool bRet, int nCount, int* pszRow, int* pszCol)
 {
     bool bStale = false;

@@ -80,6 +80,10 @@ public:
     // For a pixel read result that arrives when there is no page to take it: frees the arrays.
     static void releasePixelReadArrays(int* pszRow, int* pszCol);
 
+    // The editor is a service tool: the settings module shows its switch button only when the
+    // environment variable THERMAVA_SERVICE is 1.
+    static bool serviceModeEnabled();
+
     // UYVY (U Y0 V Y1 per pixel pair, nWidth x nHeight x 2 bytes) to packed RGB888.
     static void convertUyvyToRgb888(const unsigned char* pSrc, unsigned char* pDst, int nWidth, int nHeight);
 
