@@ -2,10 +2,10 @@
 
 #include "app/AppFlags.h"
 #include "app/LangTable.h"
+#include "maintenance/QBadPixelChoose.h"
 #include "maintenance/QSettingsDlg.h"
 #include "maintenance/QUpdate.h"
 #include "widgets/QMessageboxDlg.h"
-#include "widgets/QTimerMessageboxWidget.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -64,7 +64,7 @@ QSettingCtrl::QSettingCtrl(QWidget* parent) : QWidget(parent)
     m_pSettingsDlg = new QSettingsDlg(m_pModuleWidget);
     m_pUpdateDlg = new QUpdate(m_pModuleWidget);
     m_pUpdateDlg->hide();
-    m_pBadPixelDlg = new QWidget(m_pModuleWidget);
+    m_pBadPixelDlg = new QBadPixelChoose(m_pModuleWidget);
     m_pBadPixelDlg->hide();
     pAreaLayout->addWidget(m_pSettingsDlg);
     pAreaLayout->addWidget(m_pUpdateDlg);
@@ -76,6 +76,14 @@ QSettingCtrl::QSettingCtrl(QWidget* parent) : QWidget(parent)
     connect(m_pUpdateShowBtn, SIGNAL(clicked()), this, SLOT(setUpdateDlgShowSlots()));
     connect(m_pUpdateDlg, SIGNAL(sendTitleStatusChangeSignals()), this, SLOT(setTitleStatusChangeSlots()));
     connect(m_pUpdateDlg, SIGNAL(SendDisableBtnSignal(bool)), this, SLOT(SetDisableBtnSlot(bool)));
+    connect(m_pBadPixelDlg, SIGNAL(sendGetALLBadColsSignal(int*, int*)), this, SLOT(getAllBadColsSlot(int*, int*)));
+    connect(m_pBadPixelDlg, SIGNAL(sendGetALLBadPixelsSignal(int*, int*, int*)), this,
+            SLOT(getAllBadPixelsSlot(int*, int*, int*)));
+    connect(m_pBadPixelDlg, SIGNAL(sendSetAllBadPixelsSignal(int, int*, int*)), this,
+            SLOT(setAllBadPixelsSlot(int, int*, int*)));
+    connect(m_pBadPixelDlg, SIGNAL(sendSetAllBadColsSignal(int, int*, int*)), this,
+            SLOT(setAllBadColsSlot(int, int*, int*)));
+    connect(m_pBadPixelDlg, SIGNAL(sendSaveAllBadSetSignal()), this, SLOT(saveAllSetSlot()));
 }
 
 QSettingCtrl::~QSettingCtrl() = default;
@@ -110,7 +118,8 @@ void QSettingCtrl::showPage(QPushButton* pCurrentBtn, QWidget* pPage)
 {
     for (QPushButton* pBtn : {m_pSettingShowBtn, m_pBadPixelShowBtn, m_pUpdateShowBtn})
         pBtn->setEnabled(pBtn != pCurrentBtn);
-    for (QWidget* pOther : {static_cast<QWidget*>(m_pSettingsDlg), static_cast<QWidget*>(m_pUpdateDlg), m_pBadPixelDlg})
+    QWidget* const pages[] = {m_pSettingsDlg, m_pUpdateDlg, m_pBadPixelDlg};
+    for (QWidget* pOther : pages)
         if (pOther != pPage)
             pOther->hide();
 }
@@ -134,6 +143,8 @@ void QSettingCtrl::switchPage(int nPage)
             return;
         }
         showPage(m_pBadPixelShowBtn, m_pBadPixelDlg);
+        m_pBadPixelDlg->requestAllBadSet();
+        m_pBadPixelDlg->startVideoPlay();
         m_pBadPixelDlg->show();
         break;
     default:
@@ -152,14 +163,17 @@ void QSettingCtrl::showEvent(QShowEvent* event)
 
 void QSettingCtrl::clearBadPixelPage()
 {
-    if (m_nCurPage != PageBadPixel)
-        return;
+    // Markers, tables and picture of a camera that is gone.
+    if (m_nCurPage == PageBadPixel && m_pBadPixelDlg)
+        m_pBadPixelDlg->clearPage();
 }
 
 void QSettingCtrl::playBadPixelVideo()
 {
-    if (m_nCurPage != PageBadPixel)
+    if (m_nCurPage != PageBadPixel || !m_pBadPixelDlg)
         return;
+    m_pBadPixelDlg->startVideoPlay();
+    m_pBadPixelDlg->requestAllBadSet();
 }
 
 // ---- relays ----------------------------------------------------------------------------
@@ -198,25 +212,34 @@ void QSettingCtrl::setAllBadColsSlot(int nNum, int* pszIndex, int* pszCol)
 
 void QSettingCtrl::saveAllSetSlot() { emit sendSaveAllBadSetSignal(); }
 
-void QSettingCtrl::getAllBadColsRetSlot(bool, int, int*, int*) {}
-
-void QSettingCtrl::getAllBadPixelsRetSlot(bool, int, int* pszRow, int* pszCol)
+void QSettingCtrl::getAllBadColsRetSlot(bool bRet, int nCount, int* pszIndex, int* pszCol)
 {
-    // The row and column arrays belong to whoever handles the result.
-    delete[] pszRow;
-    delete[] pszCol;
+    if (m_pBadPixelDlg)
+        m_pBadPixelDlg->getAllBadColsResult(bRet, nCount, pszIndex, pszCol);
 }
 
-void QSettingCtrl::setAllBadPixelsRetSlot(bool) {}
-
-void QSettingCtrl::showWriteResult(bool bRet)
+void QSettingCtrl::getAllBadPixelsRetSlot(bool bRet, int nCount, int* pszRow, int* pszCol)
 {
-    if (bRet)
-        QTimerMessageboxWidget::showNotice(langText("Operate succeed"), QTimerMessageboxWidget::Success, 2000);
+    if (m_pBadPixelDlg)
+        m_pBadPixelDlg->getAllBadPixelsResult(bRet, nCount, pszRow, pszCol);
     else
-        QTimerMessageboxWidget::showNotice(langText("Operate failed"), QTimerMessageboxWidget::Failure, 2000);
+        QBadPixelChoose::releasePixelReadArrays(pszRow, pszCol);
 }
 
-void QSettingCtrl::setAllBadColsRetSlot(bool bRet) { showWriteResult(bRet); }
+void QSettingCtrl::setAllBadPixelsRetSlot(bool bRet)
+{
+    if (m_pBadPixelDlg)
+        m_pBadPixelDlg->setAllBadPixelsResult(bRet);
+}
 
-void QSettingCtrl::saveAllBadSetRetSlot(bool bRet) { showWriteResult(bRet); }
+void QSettingCtrl::setAllBadColsRetSlot(bool bRet)
+{
+    if (m_pBadPixelDlg)
+        m_pBadPixelDlg->setAllBadColsResult(bRet);
+}
+
+void QSettingCtrl::saveAllBadSetRetSlot(bool bRet)
+{
+    if (m_pBadPixelDlg)
+        m_pBadPixelDlg->saveAllBadSetResult(bRet);
+}

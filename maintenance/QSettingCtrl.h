@@ -7,6 +7,7 @@
 
 #include <QWidget>
 
+class QBadPixelChoose;
 class QLabel;
 class QPushButton;
 class QSettingsDlg;
@@ -30,7 +31,7 @@ public:
     bool isUpgradeLocked() const { return m_bUpgradeLock; }
     QSettingsDlg* settingsPage() const { return m_pSettingsDlg; }
     QUpdate* updatePage() const { return m_pUpdateDlg; }
-    QWidget* badPixelPage() const { return m_pBadPixelDlg; }
+    QBadPixelChoose* badPixelPage() const { return m_pBadPixelDlg; }
     QPushButton* settingShowButton() const { return m_pSettingShowBtn; }
     QPushButton* badPixelShowButton() const { return m_pBadPixelShowBtn; }
     QPushButton* updateShowButton() const { return m_pUpdateShowBtn; }
@@ -70,7 +71,6 @@ private:
     // The switch slots' shared refusal while upgrading; true when refused.
     bool refuseWhileUpgrading();
     void showPage(QPushButton* pCurrentBtn, QWidget* pPage);
-    void showWriteResult(bool bRet);
 
     QWidget* m_pModuleSwitchBtnWidget = nullptr;
     QPushButton* m_pSettingShowBtn = nullptr;
@@ -81,7 +81,7 @@ private:
 
     QSettingsDlg* m_pSettingsDlg = nullptr;
     QUpdate* m_pUpdateDlg = nullptr;
-    QWidget* m_pBadPixelDlg = nullptr;
+    QBadPixelChoose* m_pBadPixelDlg = nullptr;
 
     int m_nCurPage = PageSettings;
     bool m_bUpgradeLock = false;

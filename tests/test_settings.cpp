@@ -10,6 +10,7 @@
 #include "app/MainWindow.h"
 #include "device/UsbCameraLink.h"
 #include "liveview/QVideoPreviewModuleWidget.h"
+#include "maintenance/QBadPixelChoose.h"
 #include "maintenance/QSettingCtrl.h"
 #include "maintenance/QSettingsDlg.h"
 #include "maintenance/QUpdate.h"
@@ -322,6 +323,7 @@ private slots:
 
     void subPageSwitching()
     {
+        link().bStreaming = false;   // the editor then asks nothing of the camera
         QSettingCtrl ctrl;
         ctrl.show();
         QCOMPARE(ctrl.currentPage(), 2);
@@ -344,6 +346,7 @@ private slots:
         g_bRecording = false;
         ctrl.switchPage(3);
         QCOMPARE(ctrl.currentPage(), 3);
+        QCOMPARE(m_boxes, QStringList({"Device is recording.", "Device is not connect."}));   // the editor's own
         QVERIFY(ctrl.badPixelPage()->isVisible() && ctrl.updatePage()->isHidden());
         QVERIFY(!ctrl.badPixelShowButton()->isEnabled() && ctrl.updateShowButton()->isEnabled());
 
@@ -359,6 +362,59 @@ private slots:
         ctrl.switchPage(9);
         QCOMPARE(ctrl.currentPage(), 9);
         QVERIFY(ctrl.settingsPage()->isVisible());
+    }
+
+    // The editor's requests go out through the module and its results come back to it; a lost
+    // camera clears the editor only while it is the current sub-page.
+    void badPixelEditorRelays()
+    {
+        QSettingCtrl ctrl;
+        int nColRequests = 0;
+        int nPixelRequests = 0;
+        int* pColIndex = nullptr;
+        int* pCols = nullptr;
+        int* pPixelIndex = nullptr;
+        int* pRows = nullptr;
+        int* pPixelCols = nullptr;
+        connect(&ctrl, &QSettingCtrl::sendGetALLBadColsSignal, this, [&](int* pIndex, int* pCol) {
+            ++nColRequests;
+            pColIndex = pIndex;
+            pCols = pCol;
+        });
+        connect(&ctrl, &QSettingCtrl::sendGetALLBadPixelsSignal, this, [&](int* pIndex, int* pRow, int* pCol) {
+            ++nPixelRequests;
+            pPixelIndex = pIndex;
+            pRows = pRow;
+            pPixelCols = pCol;
+        });
+        QBadPixelChoose* pEditor = ctrl.badPixelPage();
+        pEditor->requestAllBadSet();
+        QCOMPARE(nColRequests, 1);
+        QCOMPARE(nPixelRequests, 1);
+        QVERIFY(pColIndex && pCols && pPixelIndex && pRows && pPixelCols);
+
+        pColIndex[0] = 1;
+        pCols[0] = 10;
+        pColIndex[1] = 2;
+        pCols[1] = 20;
+        ctrl.getAllBadColsRetSlot(true, 2, pColIndex, pCols);
+        QCOMPARE(pEditor->badColumns().size(), 2);
+        QCOMPARE(pEditor->badColumns().at(1).column, 20);
+
+        delete[] pPixelIndex;   // the executor frees the index array
+        pRows[0] = 5;
+        pPixelCols[0] = 7;
+        ctrl.getAllBadPixelsRetSlot(true, 1, pRows, pPixelCols);   // the editor frees both
+        QCOMPARE(pEditor->badPixels().size(), 1);
+        QCOMPARE(pEditor->badPixels().at(0).x, 7);
+        QCOMPARE(pEditor->badPixels().at(0).y, 5);
+
+        ctrl.clearBadPixelPage();   // settings page is current: nothing happens
+        QCOMPARE(pEditor->badColumns().size(), 2);
+        link().bStreaming = false;
+        ctrl.switchPage(3);
+        ctrl.clearBadPixelPage();
+        QVERIFY(pEditor->badColumns().isEmpty() && pEditor->badPixels().isEmpty());
     }
 
     // The upgrade page's lock reaches the main window and stops the sub-page switches.
