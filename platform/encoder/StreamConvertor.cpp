@@ -113,6 +113,7 @@ struct Muxer
     bool bHeaderWritten = false;
     bool bFinished = false;
     bool bFailed = false;
+    int nError = 0;  // first failure, as a libav error
     uint32_t nBaseTime = 0;
     int64_t nFirstMicros = 0;
     int64_t nUnits = 0;
@@ -125,8 +126,10 @@ struct Muxer
 
     void fail(const char* pszWhat, int nErr)
     {
-        if (!bFailed)
+        if (!bFailed) {
             qWarning("MP4 writer: %s failed for %s: %s", pszWhat, strPath.c_str(), qPrintable(avErrorText(nErr)));
+            nError = nErr < 0 ? nErr : AVERROR_UNKNOWN;
+        }
         bFailed = true;
     }
 
@@ -201,6 +204,10 @@ struct Muxer
         // Hand each finished fragment to the system at once: a process killed later still
         // leaves it in the file.
         avio_flush(pFmt->pb);
+        // The I/O layer keeps a failed system write (a full disk) to itself; without this
+        // check the muxer would go on as if the pictures had been stored.
+        if (pFmt->pb->error < 0)
+            fail("writing a frame", pFmt->pb->error);
     }
 
     void write(const unsigned char* pData, int nLen)
@@ -390,6 +397,15 @@ const StreamConvertorApi kApi{scInit, scOpenFile, scSetIntOption, scWriteData, s
 } // namespace
 
 const StreamConvertorApi& streamConvertor() { return kApi; }
+
+int streamConvertorLastError(void* hMuxer)
+{
+    std::shared_ptr<Muxer> pMux = findMuxer(hMuxer);
+    if (!pMux)
+        return 0;
+    std::lock_guard<std::mutex> lock(pMux->mutex);
+    return pMux->nError;
+}
 
 void setStreamConvertorClock(std::function<int64_t()> fnMicros)
 {

@@ -36,6 +36,12 @@ struct StreamConvertorApi
 
 const StreamConvertorApi& streamConvertor();
 
+// Why writing to the file stopped (a full disk, a file size limit, a device gone): the
+// negative libav error of the first failed write, or 0 while every write has succeeded and
+// for null, unknown or closed handles. WriteData cannot report it itself; a caller asks after
+// writing, stops feeding the file and finishes it. What was written before stays playable.
+int streamConvertorLastError(void* hMuxer);
+
 // Clock used to stamp written units, in microseconds on any monotonic scale. Tests replace it
 // to play back long recordings quickly; an empty function restores the steady clock.
 void setStreamConvertorClock(std::function<int64_t()> fnMicros);
