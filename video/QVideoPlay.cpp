@@ -1,7 +1,6 @@
 #include "video/QVideoPlay.h"
 
 #include "app/AppFlags.h"
-#include "app/ConfigStore.h"
 #include "device/UsbCameraLink.h"
 #include "video/ImageOps.h"
 #include "video/Palette.h"
@@ -11,18 +10,15 @@
 #include "video/VideoGlobals.h"
 
 #include <QDebug>
-#include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QMetaMethod>
 #include <QMutexLocker>
-#include <QStorageInfo>
 #include <QThread>
 #include <QTimer>
 #include <algorithm>
 #include <cstring>
 #include <opencv2/core/utility.hpp>
-#include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
 namespace {
@@ -37,8 +33,6 @@ constexpr size_t kHandoutRing = 4;
 // Handed-out copies are never smaller than a doubled 512 x 384 frame, so a receiver that
 // reads with a newer, larger frame size still stays inside the copy it was given.
 constexpr size_t kMinHandoutBytes = size_t(8) * 512 * 384;
-
-constexpr quint64 kMinFreeBytes = 5368709120ULL;   // 5 GiB
 
 int lookupSlot(int nPaletteId)
 {
@@ -108,6 +102,8 @@ QVideoPlay::~QVideoPlay()
         stopRecording();
     delete m_pSegmentTimer;
     m_pSegmentTimer = nullptr;
+    delete m_pWatchTimer;
+    m_pWatchTimer = nullptr;
     destroyRenderTarget();
     freeBuffers();
     delete[] m_pLookup;
@@ -289,6 +285,9 @@ void QVideoPlay::setInputRenderDataSlot(unsigned char* data, int w, int h)
     Q_UNUSED(h);
     QMutexLocker lock(&m_Mutex);
     runPipeline();
+    const RecordNotices notices = takeRecordNotices();
+    lock.unlock();
+    emitRecordNotices(notices);
 }
 
 void QVideoPlay::runPipeline()
@@ -363,8 +362,8 @@ void QVideoPlay::runPipeline()
         emit sendYUVSignals(pCopy, s);
     }
 
-    // Encoding of the shown picture while a manual recording runs: the encoder layer is
-    // attached with the recording slots below.
+    // What is shown is what is recorded.
+    encodeFrame(m_pWorkBuffer, W, H);
 }
 
 void QVideoPlay::applyColour(int nWidth, int nHeight, int nScale)
@@ -549,114 +548,4 @@ void QVideoPlay::setVideoMarkSlot(QString TempPath, QString Path)
 {
     Q_UNUSED(TempPath);
     Q_UNUSED(Path);
-}
-
-// ---------------------------------------------------------------------------------------
-// Snapshot
-
-void QVideoPlay::setDealSnapshotSlots(QString qStrPath)
-{
-    QMutexLocker lock(&m_Mutex);
-    QDir dir(qStrPath);
-    if (qStrPath.isEmpty() || (!dir.exists() && !QDir().mkpath(qStrPath))) {
-        emit sendSnapshotResultSignals(2);
-        return;
-    }
-    const QStorageInfo storage(qStrPath);
-    if (storage.isValid() && storage.isReady() && quint64(storage.bytesAvailable()) < kMinFreeBytes) {
-        emit sendSnapshotResultSignals(3);
-        return;
-    }
-    const QString qStrFile = qStrPath + "/" + ConfigStore::getDateTimeName() + ".jpg";
-    emit sendSnapshotResultSignals(writeSnapshot(qStrFile));
-}
-
-int QVideoPlay::writeSnapshot(const QString& qStrFile)
-{
-    if (m_nFrameWidth.load() < 1 || m_nFrameHeight.load() < 1 || !m_pWorkBuffer)
-        return 1;
-    // The size of what the work buffer holds now (after scale and rotation of the last frame).
-    const int W = m_nWorkWidth;
-    const int H = m_nWorkHeight;
-    if (W < 2 || H < 1)
-        return 1;
-    try {
-        cv::Mat bgr = toBgr(m_pWorkBuffer, W, H);
-        stampLogo(bgr);
-        const std::vector<int> params = {cv::IMWRITE_JPEG_QUALITY, 100};
-        return cv::imwrite(QFile::encodeName(qStrFile).toStdString(), bgr, params) ? 0 : 1;
-    } catch (const cv::Exception& e) {
-        qWarning("Snapshot not written: %s", e.what());
-        return 1;
-    }
-}
-
-// ---------------------------------------------------------------------------------------
-// Recording. The H.264 encoder and MP4 writer layers are not attached yet: a start reports
-// failure (code 1) so the live view shows it, and stop and segment handling keep the flags
-// consistent.
-
-int QVideoPlay::startRecordTo(const QString& qStrBaseDir)
-{
-    Q_UNUSED(qStrBaseDir);
-    if (m_nFrameWidth.load() < 1 || m_nFrameHeight.load() < 1)
-        return 1;
-    qWarning("Recording is not available: no H.264 encoder is attached");
-    return 1;
-}
-
-void QVideoPlay::stopRecording()
-{
-    if (m_pSegmentTimer)
-        m_pSegmentTimer->stop();
-    m_pEncoder = nullptr;
-    m_pMuxer = nullptr;
-    m_bManualRecording = false;
-    m_bAlarmRecording = false;
-}
-
-void QVideoPlay::setStartRecordSlots()
-{
-    QMutexLocker lock(&m_Mutex);
-    const int nCode = startRecordTo(ConfigStore::getManualRecordPath());
-    if (nCode == 0) {
-        m_nRecordKind = 0;
-        m_bManualRecording = true;
-    }
-    lock.unlock();
-    emit sendRecordResultSignals(nCode);
-}
-
-void QVideoPlay::setStopRecordSlots()
-{
-    QMutexLocker lock(&m_Mutex);
-    stopRecording();
-}
-
-void QVideoPlay::setSubcontractRecordTimer()
-{
-    QMutexLocker lock(&m_Mutex);
-    if (m_bManualRecording || m_bAlarmRecording)
-        stopRecording();
-    if (m_nRecordKind == 1) {
-        if (startRecordTo(ConfigStore::getAlarmRecordPath()) == 0)
-            m_bAlarmRecording = true;
-    } else if (m_nRecordKind == 0) {
-        const int nCode = startRecordTo(ConfigStore::getManualRecordPath());
-        if (nCode == 0) {
-            m_bManualRecording = true;
-        } else {
-            lock.unlock();
-            emit sendRecordResultSignals(nCode);
-        }
-    }
-}
-
-void QVideoPlay::setStartAlarmRecordSlots()
-{
-    QMutexLocker lock(&m_Mutex);
-    if (startRecordTo(ConfigStore::getAlarmRecordPath()) == 0) {
-        m_nRecordKind = 1;
-        m_bAlarmRecording = true;
-    }
 }

@@ -14,6 +14,7 @@
 #include <QObject>
 #include <QPoint>
 #include <QString>
+#include <QStringList>
 #include <atomic>
 #include <cstdint>
 #include <opencv2/core.hpp>
@@ -68,6 +69,18 @@ public:
     // The engine mutex, for callers that write the locked fields below themselves.
     QMutex& mutex() { return m_Mutex; }
 
+    // Recording set-up for tools and tests; each takes effect at the next start of a segment.
+    // Segment length: ten minutes unless changed (at least 1 ms).
+    void setSegmentLengthMs(int nMs);
+    // Watch over a running recording: every nIntervalMs it checks that frames still come;
+    // after nStallMs without one the camera counts as lost and the recording is finished.
+    // An interval of 0 turns the watch off.
+    void setRecordWatch(int nIntervalMs, int nStallMs);
+    // Folder for manual recordings instead of the configured one (empty: the configured one).
+    void setManualRecordDir(const QString& qStrDir);
+    // A manual or alarm recording runs.
+    bool isRecording();
+
     // Test and tool access to the pipeline's state.
     int frameWidth() const { return m_nFrameWidth.load(); }
     int frameHeight() const { return m_nFrameHeight.load(); }
@@ -90,6 +103,9 @@ signals:
     void sendCalcuYDataSignal(unsigned char*, int);
     void sendVideoWidgetUpdateSignal(bool bUpdate);
     void sendRenderDataSignal(unsigned char*, int, int);
+    // A recording segment file was opened (one per segment); a snapshot file was written.
+    void sendRecordFileSignal(QString qStrPath);
+    void sendSnapshotFileSignal(QString qStrPath);
 
 public slots:
     void JudgeRatioRangeSlot(ThermHotPointParam stHotPointParam);
@@ -116,9 +132,23 @@ private:
     void stopPreviewOnThread();
     unsigned char* nextHandout(std::vector<std::vector<unsigned char>>& ring, size_t& nNext,
                                const unsigned char* pSrc, size_t nBytes);
+    // Recording and snapshots (QVideoPlay_Record.cpp). Called with m_Mutex held; what is to
+    // be signalled is collected in m_Notices and emitted by the slot once it has unlocked.
     int startRecordTo(const QString& qStrBaseDir);
+    int startRecordTo(const QString& qStrBaseDir, int nWidth, int nHeight);
     void stopRecording();
+    void closeEncoder();
+    QString recordDirForKind(int nKind);
+    void encodeFrame(const unsigned char* pBuffer, int nWidth, int nHeight);
+    void checkRecordingStream();
     int writeSnapshot(const QString& qStrFile);
+    struct RecordNotices
+    {
+        int nRecordResult = -1;   // for sendRecordResultSignals, when >= 0
+        QStringList files;        // segment files opened
+    };
+    RecordNotices takeRecordNotices();
+    void emitRecordNotices(const RecordNotices& notices);
 
 public:
     // Engine state. Fields the live view writes directly are public; those marked "locked"
@@ -182,6 +212,18 @@ private:
     size_t m_nYuvNext = 0;
     // Copies from before the last size change, kept until the next one for late receivers.
     std::vector<std::vector<unsigned char>> m_Retired;
+
+    // Recording state beyond the public fields (all under m_Mutex).
+    QTimer* m_pWatchTimer = nullptr;        // checks that frames still come while recording
+    int m_nSegmentMs = 600000;
+    int m_nWatchIntervalMs = 1000;
+    int m_nStallMs = 5000;
+    int m_nRecWidth = 0;                    // picture size the encoder was opened with
+    int m_nRecHeight = 0;
+    uint32_t m_nLastRecordTick = 0;         // tick of the last frame seen while recording
+    QString m_qStrManualDir;
+    std::vector<unsigned char> m_RecordI420;
+    RecordNotices m_Notices;
 
     // Scratch of the display: rotation, I420 frame and its fourfold enlargement.
     std::vector<unsigned char> m_Scratch;
