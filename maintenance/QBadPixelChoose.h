@@ -97,6 +97,7 @@ public:
     const QVector<BadColumnEntry>& badColumns() const { return m_badColumns; }
     double zoomFactor() const { return m_fZoomFactor; }
     bool hasPicture() const { return m_pPixmapItem != nullptr; }
+    const QPixmap& picture() const { return m_pixmap; }
     QGraphicsScene* scene() const { return m_pScene; }
     QGraphicsView* graphicsView() const { return m_pGraphicsView; }
     QTableWidget* pixelTable() const { return m_pBadPixelTableWidget; }
