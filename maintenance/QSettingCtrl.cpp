@@ -42,8 +42,8 @@ QSettingCtrl::QSettingCtrl(QWidget* parent) : QWidget(parent)
     m_pUpdateShowBtn = makeSwitchButton("Update", m_pModuleSwitchBtnWidget);
     // The current sub-page's button is the disabled one.
     m_pSettingShowBtn->setEnabled(false);
-    // Nothing in the client shows this button: the editor is a service tool.
-    m_pBadPixelShowBtn->hide();
+    // The editor is a service tool: its button shows only with THERMAVA_SERVICE=1.
+    m_pBadPixelShowBtn->setVisible(QBadPixelChoose::serviceModeEnabled());
     pBtnLayout->addWidget(m_pSettingShowBtn);
     pBtnLayout->addWidget(m_pBadPixelShowBtn);
     pBtnLayout->addWidget(m_pUpdateShowBtn);

@@ -15,6 +15,7 @@
 #include "maintenance/BadPixelTable.h"
 #include "maintenance/BadPixelTransfer.h"
 #include "maintenance/QBadPixelChoose.h"
+#include "maintenance/QSettingCtrl.h"
 #include "platform/simcam/SimCamera.h"
 #include "video/VideoGlobals.h"
 #include "widgets/QMessageboxDlg.h"
@@ -529,6 +530,76 @@ private slots:
         QCOMPARE(m_boxes, QStringList({"Please be accompanied by a professional.",
                                        "Device is sleeping, please turn off sleep mode", "Device is not connect.",
                                        "Please be accompanied by a professional."}));
+    }
+
+    void serviceJourneyThroughTheSettingsModule()
+    {
+        // One receiver per answer: the arrays of an answer are freed by whoever takes it.
+        m_page.reset();
+        // The editor's button is there only for service work.
+        qunsetenv("THERMAVA_SERVICE");
+        QVERIFY(QSettingCtrl().badPixelShowButton()->isHidden());
+        qputenv("THERMAVA_SERVICE", "1");
+        QSettingCtrl ctrl;
+        qunsetenv("THERMAVA_SERVICE");
+        QVERIFY(!ctrl.badPixelShowButton()->isHidden());
+
+        // Wired to the executor as the main window wires it.
+        connect(&ctrl, &QSettingCtrl::sendGetALLBadColsSignal, m_pExec, &QDevCommExec::getAllBadColsSlot);
+        connect(&ctrl, &QSettingCtrl::sendGetALLBadPixelsSignal, m_pExec, &QDevCommExec::getAllBadPixelsSlot);
+        connect(&ctrl, &QSettingCtrl::sendSetAllBadPixelsSignal, m_pExec, &QDevCommExec::setAllBadPixelsSlot);
+        connect(&ctrl, &QSettingCtrl::sendSetAllBadColsSignal, m_pExec, &QDevCommExec::setAllBadColsSlot);
+        connect(&ctrl, &QSettingCtrl::sendSaveAllBadSetSignal, m_pExec, &QDevCommExec::saveAllSetSlot);
+        connect(m_pExec, &QDevCommExec::sendGetAllBadColsRetSignal, &ctrl, &QSettingCtrl::getAllBadColsRetSlot);
+        connect(m_pExec, &QDevCommExec::sendGetAllBadPixelsRetSignal, &ctrl, &QSettingCtrl::getAllBadPixelsRetSlot);
+        connect(m_pExec, &QDevCommExec::sendSetAllBadPixelsRetSignal, &ctrl, &QSettingCtrl::setAllBadPixelsRetSlot);
+        connect(m_pExec, &QDevCommExec::sendSetAllBadColsRetSignal, &ctrl, &QSettingCtrl::setAllBadColsRetSlot);
+        connect(m_pExec, &QDevCommExec::sendSaveAllBadSetRetSignal, &ctrl, &QSettingCtrl::saveAllBadSetRetSlot);
+        QBadPixelChoose& editor = *ctrl.badPixelPage();
+        editor.setMenuHookForTests([this](QMenu& menu, const QPoint&) {
+            for (QAction* pAction : menu.actions())
+                if (pAction->objectName() == m_menuAction)
+                    pAction->trigger();
+        });
+        sim().setBadColumns({200});
+        ctrl.resize(1000, 700);
+        ctrl.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&ctrl));
+
+        // Open the editor: the camera's tables and its live raw picture.
+        ctrl.badPixelShowButton()->click();
+        QVERIFY(editor.isVisible());
+        QCOMPARE(m_boxes.last(), QString("Please be accompanied by a professional."));
+        drain();
+        QCOMPARE(column(editor.columnTable(), 1), QStringList({"200"}));
+        QTRY_VERIFY_WITH_TIMEOUT(editor.hasPicture(), 5000);
+
+        // A stuck pixel added, written and saved is gone from the picture, and the camera
+        // still has it in its table after a restart.
+        const SimBadPixel stuck = sim().stuckPixels().at(1);
+        const auto reading = [&](int dx) {
+            return qGreen(editor.picture().toImage().pixel(stuck.nCol + dx, stuck.nRow));
+        };
+        QTRY_VERIFY(std::abs(reading(0) - reading(1)) > 20);
+        m_menuAction = "AddBP";
+        editor.runMarkerContextMenu(QPoint(), QPointF(stuck.nCol + 0.3, stuck.nRow + 0.6));
+        editor.setButton()->click();
+        drain();
+        editor.saveButton()->click();
+        drain();
+        QCOMPARE(noticeText(), QString("Operate succeed"));
+        QTRY_VERIFY_WITH_TIMEOUT(std::abs(reading(0) - (reading(1) + reading(-1)) / 2) < 6, 5000);
+        restartDevice(link(), false);
+        QTRY_COMPARE_WITH_TIMEOUT(sim().restartCount(), 1, 5000);
+        link().close();
+        ctrl.clearBadPixelPage();
+        QVERIFY(!editor.hasPicture() && editor.badColumns().isEmpty());
+        connectCamera();
+        ctrl.playBadPixelVideo();
+        drain();
+        QCOMPARE(column(editor.pixelTable(), 1), QStringList({BadPixelTable::pixelText(stuck.nCol, stuck.nRow)}));
+        QCOMPARE(column(editor.columnTable(), 1), QStringList({"200"}));
+        QTRY_VERIFY_WITH_TIMEOUT(editor.hasPicture(), 5000);
     }
 
     void convertUyvyToRgb888()
