@@ -39,7 +39,7 @@ void QVideoPlay::setDealSnapshotSlots(QString qStrPath)
         emit sendSnapshotResultSignals(3);
         return;
     }
-    const QString qStrFile = RecordSupport::freeFileName(qStrPath, QDateTime::currentDateTime(), ".jpg");
+    const QString qStrFile = RecordSupport::freeFileName(qStrPath, RecordSupport::now(), ".jpg");
     const int nCode = writeSnapshot(qStrFile);
     lock.unlock();
     if (nCode == 0)
@@ -133,7 +133,7 @@ int QVideoPlay::startRecordTo(const QString& qStrBaseDir, int nWidth, int nHeigh
 {
     if (m_nFrameWidth.load() < 1 || m_nFrameHeight.load() < 1)
         return 1;
-    const QDateTime now = QDateTime::currentDateTime();
+    const QDateTime now = RecordSupport::now();
     // An empty base would put the day folder at the root of the file system.
     if (qStrBaseDir.isEmpty())
         return 2;

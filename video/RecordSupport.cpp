@@ -15,6 +15,7 @@ namespace {
 
 std::mutex g_queryMutex;
 FreeSpaceQuery g_fnQuery;
+std::function<QDateTime()> g_fnNow;   // under g_queryMutex
 
 bool volumeFreeSpace(const QString& qStrDir, quint64* pnBytes)
 {
@@ -54,6 +55,22 @@ bool isShortOfSpace(const QString& qStrDir)
 {
     quint64 nBytes = 0;
     return queryFreeSpace(qStrDir, &nBytes) && nBytes < kMinFreeBytes;
+}
+
+QDateTime now()
+{
+    std::function<QDateTime()> fn;
+    {
+        std::lock_guard<std::mutex> lock(g_queryMutex);
+        fn = g_fnNow;
+    }
+    return fn ? fn() : QDateTime::currentDateTime();
+}
+
+void setClockForTests(std::function<QDateTime()> fnNow)
+{
+    std::lock_guard<std::mutex> lock(g_queryMutex);
+    g_fnNow = std::move(fnNow);
 }
 
 QString dayFolder(const QString& qStrBase, const QDateTime& when)

@@ -27,6 +27,11 @@ void setFreeSpaceQuery(FreeSpaceQuery fnQuery);
 // True only when the query succeeds and reports less than kMinFreeBytes.
 bool isShortOfSpace(const QString& qStrDir);
 
+// Local date and time that names folders and files. Tests replace the clock to cross
+// midnight at will; an empty function restores the system clock.
+QDateTime now();
+void setClockForTests(std::function<QDateTime()> fnNow);
+
 // base + "/" + "yyyyMMdd" of the given day.
 QString dayFolder(const QString& qStrBase, const QDateTime& when);
 // dir + "/" + "yyyyMMdd_HHmmss_zzz" + suffix for the given time; when that file exists
