@@ -1,0 +1,160 @@
+// The table rules shared by the editor and thermava-cli, the JSON form of the tables, and
+// thermava-cli badpixels run as a separate process against its own simulated camera.
+
+#include "maintenance/BadPixelTable.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using BadPixelTable::Pixel;
+
+class TestBadPixelCli : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    QString m_cli;
+
+    struct Run
+    {
+        int nExit = -1;
+        QString out;
+        QString err;
+    };
+
+    Run run(const QStringList& args, const QString& sim = QString())
+    {
+        QProcess process;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("THERMAVA_SIM", sim);
+        process.setProcessEnvironment(env);
+        process.start(m_cli, QStringList{"badpixels"} + args + QStringList{"--interval", "0"});
+        Run r;
+        if (!process.waitForFinished(120000))
+            return r;
+        r.nExit = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+        r.out = QString::fromUtf8(process.readAllStandardOutput());
+        r.err = QString::fromUtf8(process.readAllStandardError());
+        return r;
+    }
+
+    QString file(const QString& name, const QByteArray& content)
+    {
+        QFile f(m_dir.filePath(name));
+        if (!f.open(QIODevice::WriteOnly))
+            return QString();
+        f.write(content);
+        return f.fileName();
+    }
+
+private slots:
+    void initTestCase()
+    {
+        m_cli = QCoreApplication::applicationDirPath() + "/../bin/thermava-cli";
+        QVERIFY(m_dir.isValid());
+    }
+
+    void rulesOfATablePair()
+    {
+        using BadPixelTable::ColumnConflict;
+        // The first listed column that conflicts decides, as in the editor.
+        QCOMPARE(BadPixelTable::checkColumn({4, 11, 10}, 10), ColumnConflict::Adjacent);
+        QCOMPARE(BadPixelTable::checkColumn({10, 11}, 10), ColumnConflict::Same);
+        QCOMPARE(BadPixelTable::checkColumn({8, 12}, 10), ColumnConflict::None);
+
+        QVERIFY(BadPixelTable::findProblems({{0, 0}, {255, 191}}, {0, 2, 255}, 256, 192).isEmpty());
+        const QStringList problems =
+            BadPixelTable::findProblems({{5, 5}, {256, 0}, {5, 5}, {0, -1}}, {7, 7, 9, 8, 256}, 256, 192);
+        QCOMPARE(problems.size(), 6);
+        QVERIFY(problems[0].contains("bad pixel 2 (256,0) lies outside"));
+        QVERIFY(problems[1].contains("bad pixel 3 (5,5) is listed twice"));
+        QVERIFY(problems[2].contains("bad pixel 4"));
+        QVERIFY(problems[3].contains("bad column 2 (7) is listed twice"));
+        QVERIFY(problems[4].contains("bad column 4 (8) lies next to bad column 1 (7)"));
+        QVERIFY(problems[5].contains("bad column 5 (256) lies outside"));
+        // Many pixels are the writer's business (it keeps the first 256), not a problem.
+        QVector<Pixel> many;
+        for (int i = 0; i < 300; ++i)
+            many << Pixel{i % 200, i / 200};
+        QVERIFY(BadPixelTable::findProblems(many, {}, 256, 192).isEmpty());
+    }
+
+    void jsonForm()
+    {
+        const QVector<Pixel> pixels{{12, 40}, {0, 191}};
+        const QVector<int> columns{5, 174};
+        const QByteArray json = BadPixelTable::toJson(pixels, columns);
+        QCOMPARE(json, QByteArray(R"({"pixels":[[12,40],[0,191]],"columns":[5,174]})"));
+        QVector<Pixel> p;
+        QVector<int> c;
+        QString error;
+        QVERIFY(BadPixelTable::fromJson(json, &p, &c, &error));
+        QCOMPARE(p, pixels);
+        QCOMPARE(c, columns);
+        QVERIFY(BadPixelTable::fromJson(R"( { "columns": [], "pixels": [] } )", &p, &c, &error));
+        QVERIFY(p.isEmpty() && c.isEmpty());
+
+        // Refused, and the output is left alone: a missing table must not read as an empty one.
+        p = pixels;
+        const QList<QByteArray> bad = {R"({"pixels": [[1, 2]]})", R"({"pixels": [[1.5, 2]], "columns": []})",
+                                       R"({"pixels": [[1, 2, 3]], "columns": []})", R"({"pixels": [], "columns": ["3"]})",
+                                       R"([[1, 2]])", R"({"pixels": [[1, 2]], "columns": [)"};
+        for (const QByteArray& b : bad) {
+            error.clear();
+            QVERIFY2(!BadPixelTable::fromJson(b, &p, &c, &error), b.constData());
+            QVERIFY(!error.isEmpty());
+        }
+        QCOMPARE(p, pixels);
+    }
+
+    void commandLine()
+    {
+        if (!QFile::exists(m_cli))
+            QSKIP("thermava-cli is not built in this build tree");
+
+        Run r = run({"get", "--json"});
+        QCOMPARE(r.nExit, 0);
+        QCOMPARE(r.out, QString("{\"pixels\":[],\"columns\":[]}\n"));
+
+        // A valid file is written and read back.
+        r = run({"set", file("ok.json", R"({"pixels": [[37, 51], [151, 120]], "columns": [174, 30]})")});
+        QCOMPARE(r.nExit, 0);
+        QVERIFY2(r.out.contains("Wrote 2 bad pixel(s) and 2 bad column(s)"), qPrintable(r.out + r.err));
+
+        // Adjacent or repeated columns: refused with the reason, non-zero exit.
+        r = run({"set", file("adjacent.json", R"({"pixels": [], "columns": [174, 175]})")});
+        QVERIFY(r.nExit != 0);
+        QVERIFY2(r.err.contains("adjacent") && r.err.contains("nothing written"), qPrintable(r.err));
+        QVERIFY(!r.out.contains("Wrote"));
+        r = run({"set", file("twice.json", R"({"pixels": [], "columns": [9, 9]})")});
+        QVERIFY(r.nExit != 0);
+        QVERIFY(r.err.contains("listed twice"));
+
+        // More than 256 pixels: a warning, and the first 256 are written.
+        QByteArray many = R"({"columns": [], "pixels": [)";
+        for (int i = 0; i < 300; ++i)
+            many += (i ? "," : "") + QByteArray::number(i % 250).prepend('[') + ',' + QByteArray::number(i / 250) + ']';
+        many += "]}";
+        r = run({"set", file("many.json", many)});
+        QCOMPARE(r.nExit, 0);
+        QVERIFY2(r.err.contains("300 bad pixels listed") && r.out.contains("Wrote 256 bad pixel(s)"), qPrintable(r.err));
+
+        QCOMPARE(run({"save"}).nExit, 0);
+
+        // Unusable input never reaches the camera; without a camera the exit says so.
+        r = run({"set", m_dir.filePath("missing.json")}, "absent");
+        QCOMPARE(r.nExit, 2);
+        QVERIFY(r.err.contains("cannot read"));
+        r = run({"set", file("broken.json", "{")}, "absent");
+        QCOMPARE(r.nExit, 2);
+        QCOMPARE(run({"get", "--passes", "1"}, "absent").nExit, 3);
+        QCOMPARE(run({"frobnicate"}).nExit, 2);
+    }
+};
+
+QTEST_MAIN(TestBadPixelCli)
+#include "test_badpixel_cli.moc"
