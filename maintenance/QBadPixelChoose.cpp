@@ -49,17 +49,6 @@ QString textOrKey(const char* pszKey)
 
 bool isConnected() { return UsbCameraLink::instance().bStreaming.load(); }
 
-// The picture's size: the last frame's, or before any frame the camera's image size.
-QSize pictureSize()
-{
-    const int w = g_nFrameWidth.load();
-    const int h = g_nFrameHeight.load();
-    if (w > 0 && h > 0)
-        return QSize(w, h);
-    const UsbCameraLink& link = UsbCameraLink::instance();
-    return QSize(link.nWidth, link.nHeight);
-}
-
 QTableWidgetItem* centredItem(const QString& qStrText)
 {
     auto* pItem = new QTableWidgetItem(qStrText);
@@ -564,6 +553,27 @@ void QBadPixelChoose::columnMarkerSelected(BadPixelColItem* pItem)
 // ---------------------------------------------------------------------------------------
 // Mouse: right-click menu, wheel zoom, selection check
 
+QSize QBadPixelChoose::frameSize() const
+{
+    // The page's own engine first: the process-wide size is zeroed when the live view stops its
+    // preview, and this engine only publishes its size again when the size changes.
+    const int w = m_pVideoPlay ? m_pVideoPlay->frameWidth() : 0;
+    const int h = m_pVideoPlay ? m_pVideoPlay->frameHeight() : 0;
+    if (w > 0 && h > 0)
+        return QSize(w, h);
+    return QSize(g_nFrameWidth.load(), g_nFrameHeight.load());
+}
+
+QSize QBadPixelChoose::pictureSize() const
+{
+    const QSize size = frameSize();
+    if (size.width() > 0 && size.height() > 0)
+        return size;
+    // Before any frame: the camera's image size.
+    const UsbCameraLink& link = UsbCameraLink::instance();
+    return QSize(link.nWidth, link.nHeight);
+}
+
 bool QBadPixelChoose::isOnPicture(const QPointF& scenePos) const
 {
     const QSize size = pictureSize();
@@ -713,8 +723,9 @@ void QBadPixelChoose::convertUyvyToRgb888(const unsigned char* pSrc, unsigned ch
 void QBadPixelChoose::setShowImage(unsigned char* data, int nScale)
 {
     Q_UNUSED(nScale);
-    const int nWidth = g_nFrameWidth.load();
-    const int nHeight = g_nFrameHeight.load();
+    const QSize size = frameSize();
+    const int nWidth = size.width();
+    const int nHeight = size.height();
     if (!data || nWidth < 1 || nHeight < 1)
         return;
     const size_t nPixels = size_t(nWidth) * size_t(nHeight);

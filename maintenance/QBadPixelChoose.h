@@ -174,6 +174,10 @@ private:
     // Table row of a delete button that was clicked (or the current row for a direct call).
     int clickedDataRow(QTableWidget* pTable) const;
 
+    // Size of the frames the page's engine hands over (0 x 0 before the first).
+    QSize frameSize() const;
+    // The picture's size: the frames' size, or before any frame the camera's image size.
+    QSize pictureSize() const;
     bool isOnPicture(const QPointF& scenePos) const;
     void openMenuAt(const QPointF& scenePos, const QPoint& screenPos);
     QPoint lastRightClickPixel() const;

@@ -593,6 +593,9 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(sim().restartCount(), 1, 5000);
         link().close();
         ctrl.clearBadPixelPage();
+        // The live view stops its preview on the disconnect, which forgets the frame size.
+        g_nFrameWidth = 0;
+        g_nFrameHeight = 0;
         QVERIFY(!editor.hasPicture() && editor.badColumns().isEmpty());
         connectCamera();
         ctrl.playBadPixelVideo();
