@@ -210,5 +210,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestFirmware)
+QTEST_GUILESS_MAIN(TestFirmware)
 #include "test_firmware.moc"
