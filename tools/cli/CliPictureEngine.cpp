@@ -1,0 +1,129 @@
+#include "CliPictureEngine.h"
+
+#include "app/AppFlags.h"
+#include "app/Startup.h"
+#include "platform/render/RenderEngine.h"
+#include "video/Palette.h"
+#include "video/QVideoPlay.h"
+#include "video/SuperResolution.h"
+
+#include <QCommandLineParser>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
+#include <atomic>
+#include <cstdio>
+
+namespace {
+
+// A renderer that shows nothing: the engine still runs every stage before the display.
+int g_nHeadlessHandle = 0;
+RenderHandle headlessCreate(const RenderCreateInfo*) { return &g_nHeadlessHandle; }
+void headlessSize(RenderHandle, int, int) {}
+void headlessDraw(RenderHandle, const RenderFrameDesc*, const RenderRect*, int) {}
+void headlessPresent(RenderHandle) {}
+void headlessDetach(RenderHandle, const uint8_t*) {}
+void headlessDestroy(RenderHandle) {}
+const RenderEngineApi kHeadless = {headlessCreate, headlessSize, headlessDraw, headlessPresent, headlessDetach,
+                                   headlessDestroy};
+
+struct PaletteName
+{
+    const char* pszName;
+    int nId;
+};
+const PaletteName kPalettes[] = {{"whitehot", Palette::kWhiteHot},
+                                 {"blackhot", Palette::kBlackHot},
+                                 {"ironred", Palette::kIronRed},
+                                 {"rainbow", Palette::kRainbow}};
+
+} // namespace
+
+void addPictureOptions(QCommandLineParser& parser)
+{
+    parser.addOption({QStringLiteral("palette"),
+                      QStringLiteral("Palette: whitehot (default), blackhot, ironred or rainbow."),
+                      QStringLiteral("name"), QStringLiteral("whitehot")});
+    parser.addOption({QStringLiteral("rotate"),
+                      QStringLiteral("Rotation: 0 none (default), 1 quarter turn clockwise, 2 half turn, "
+                                     "3 quarter turn counter-clockwise."),
+                      QStringLiteral("n"), QStringLiteral("0")});
+    parser.addOption({QStringLiteral("superres"),
+                      QStringLiteral("Run the client's super-resolution stage (a 256 x 192 camera gives 512 x 384).")});
+}
+
+bool readPictureOptions(const QCommandLineParser& parser, CliPictureOptions* pOptions, QString* pError)
+{
+    const QString qStrPalette = parser.value(QStringLiteral("palette")).toLower();
+    bool bKnown = false;
+    for (const PaletteName& p : kPalettes) {
+        if (qStrPalette == QLatin1String(p.pszName)) {
+            pOptions->nPalette = p.nId;
+            bKnown = true;
+        }
+    }
+    if (!bKnown) {
+        *pError = QStringLiteral("--palette takes whitehot, blackhot, ironred or rainbow");
+        return false;
+    }
+    bool bOk = false;
+    const int nRotate = parser.value(QStringLiteral("rotate")).toInt(&bOk);
+    if (!bOk || nRotate < 0 || nRotate > 3) {
+        *pError = QStringLiteral("--rotate takes 0, 1, 2 or 3");
+        return false;
+    }
+    pOptions->nRotate = nRotate;
+    pOptions->bSuperRes = parser.isSet(QStringLiteral("superres"));
+    return true;
+}
+
+CliPictureEngine::CliPictureEngine(const CliPictureOptions& options)
+{
+    // The logos the engine stamps live in the compiled-in resources.
+    static const bool s_bResources = [] {
+        initThermavaResources();
+        return true;
+    }();
+    Q_UNUSED(s_bResources);
+    setRenderEngine(&kHeadless);
+    g_nDirection = options.nRotate;
+    g_bFreeze = false;
+    m_pEngine = new QVideoPlay;
+    m_pEngine->setPaletteId(options.nPalette);
+    if (options.bSuperRes) {
+        if (!isSuperResolutionAvailable())
+            std::fprintf(stderr, "thermava-cli: the super-resolution network is not available; "
+                                 "the picture is enlarged plainly\n");
+        m_pEngine->setSuperResolution(true);
+    }
+    m_pEngine->moveToThread(&m_thread);
+    QObject::connect(&m_thread, &QThread::finished, m_pEngine, &QObject::deleteLater);
+    m_thread.start();
+}
+
+CliPictureEngine::~CliPictureEngine()
+{
+    m_thread.quit();
+    m_thread.wait();
+}
+
+bool CliPictureEngine::waitForFrames(int nFrames, int nTimeoutMs)
+{
+    std::atomic<int> nSeen{0};
+    // Each processed frame is handed to the thermal data worker; counting those hand-offs
+    // counts frames that went through the whole pipeline.
+    const QMetaObject::Connection counter = QObject::connect(
+        m_pEngine, &QVideoPlay::sendCalcuYDataSignal, m_pEngine, [&nSeen](unsigned char*, int) { ++nSeen; },
+        Qt::DirectConnection);
+    // Any non-null handle: the headless renderer never looks at it.
+    QMetaObject::invokeMethod(m_pEngine, "setVideoPlaySlots", Qt::BlockingQueuedConnection,
+                              Q_ARG(void*, static_cast<void*>(m_pEngine)), Q_ARG(bool, true));
+    QElapsedTimer waited;
+    waited.start();
+    while (nSeen.load() < nFrames && waited.elapsed() < nTimeoutMs)
+        QThread::msleep(10);
+    QObject::disconnect(counter);
+    // A frame still in the pipeline may be counting: let it finish before nSeen goes away.
+    QMetaObject::invokeMethod(m_pEngine, [] {}, Qt::BlockingQueuedConnection);
+    return nSeen.load() >= nFrames;
+}
