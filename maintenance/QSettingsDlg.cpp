@@ -151,6 +151,7 @@ QSettingsDlg::QSettingsDlg(QWidget* parent) : QWidget(parent)
     pCtrlLayout->setSpacing(0);
     m_pDivideLine = new QLabel(m_pCtrlWidget);
     m_pDivideLine->setObjectName("divideLine_2");
+    m_pDivideLine->setFixedHeight(1);
     pCtrlLayout->addWidget(m_pDivideLine);
     auto* pBtnRow = new QHBoxLayout;
     pBtnRow->setContentsMargins(40, 0, 40, 0);

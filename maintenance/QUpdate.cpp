@@ -107,6 +107,7 @@ QUpdate::QUpdate(QWidget* parent) : QWidget(parent)
     pCtrlLayout->setContentsMargins(0, 0, 0, 0);
     m_pDivideLine = new QLabel(m_pCtrlWidget);
     m_pDivideLine->setObjectName("divideLine_2");
+    m_pDivideLine->setFixedHeight(1);
     pCtrlLayout->addWidget(m_pDivideLine);
     pCtrlLayout->addStretch(1);
     pMainLayout->addWidget(m_pCtrlWidget);
