@@ -1,0 +1,177 @@
+// thermava-cli record and snapshot against the simulated camera, as separate processes:
+// segments that follow each other, a recording killed outright that still plays, the size a
+// snapshot gets from rotation and super-resolution, the logo, and bad command lines.
+#include "support/MediaProbe.h"
+#include "support/TestSupport.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <opencv2/imgcodecs.hpp>
+
+namespace {
+
+QString cliPath() { return QCoreApplication::applicationDirPath() + "/../bin/thermava-cli"; }
+
+// Runs the tool to its end; returns stdout lines, fills the exit code.
+QStringList runCli(const QStringList& args, int* pnExit, int nTimeoutMs = 120000)
+{
+    QProcess cli;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("THERMAVA_SIM", "seed=5");
+    cli.setProcessEnvironment(env);
+    cli.start(cliPath(), args);
+    if (!cli.waitForFinished(nTimeoutMs)) {
+        cli.kill();
+        cli.waitForFinished();
+        *pnExit = -1;
+        return {};
+    }
+    *pnExit = cli.exitStatus() == QProcess::NormalExit ? cli.exitCode() : -1;
+    if (*pnExit != 0)
+        qWarning("%s", cli.readAllStandardError().constData());
+    return QString::fromUtf8(cli.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+}
+
+} // namespace
+
+class TestRecordCli : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        if (!QFileInfo::exists(cliPath()))
+            QSKIP("thermava-cli is not built");
+    }
+
+    void recordCutsSegments()
+    {
+        QTemporaryDir dir;
+        int nExit = 0;
+        const QStringList files =
+            runCli({"record", "--seconds", "2.5", "--segment-seconds", "1", "-o", dir.path(), "--interval", "50"}, &nExit);
+        QCOMPARE(nExit, 0);
+        QCOMPARE(files.size(), 3);
+        double fTotal = 0;
+        for (int i = 0; i < files.size(); ++i) {
+            QVERIFY2(files[i].startsWith(dir.path() + "/"), qPrintable(files[i]));
+            if (i > 0)
+                QVERIFY(QFileInfo(files[i]).fileName() > QFileInfo(files[i - 1]).fileName());
+            const TestSupport::MediaInfo info = TestSupport::probeMedia(files[i]);
+            QVERIFY2(info.bOpened, qPrintable(info.qStrError));
+            QCOMPARE(info.qStrCodec, QString("h264"));
+            QCOMPARE(info.nWidth, 256);
+            QCOMPARE(info.nHeight, 192);
+            QCOMPARE(info.nDecodeErrors, 0);
+            fTotal += info.fDurationSec;
+        }
+        // The segments together cover the time recorded (frames arrive at 25 per second).
+        QVERIFY2(std::abs(fTotal - 2.5) < 0.25, qPrintable(QString::number(fTotal)));
+    }
+
+    void killedRecordingStillPlays()
+    {
+        QTemporaryDir dir;
+        QProcess cli;
+        cli.start(cliPath(), {"record", "--seconds", "60", "-o", dir.path(), "--interval", "50"});
+        QVERIFY(cli.waitForStarted());
+        QElapsedTimer waited;
+        waited.start();
+        QString qStrFile;
+        while (qStrFile.isEmpty() && waited.elapsed() < 30000) {
+            cli.waitForReadyRead(200);
+            qStrFile = QString::fromUtf8(cli.readLine()).trimmed();
+        }
+        QVERIFY(!qStrFile.isEmpty());
+        // Killed once a few seconds are in the file.
+        while (QFileInfo(qStrFile).size() < 60000 && waited.elapsed() < 60000)
+            QTest::qWait(100);
+        cli.kill();   // SIGKILL: nothing gets to finish the file
+        QVERIFY(cli.waitForFinished(10000));
+        QCOMPARE(cli.exitStatus(), QProcess::CrashExit);
+
+        const TestSupport::MediaInfo info = TestSupport::probeMedia(qStrFile);
+        QVERIFY2(info.bOpened, qPrintable(info.qStrError));
+        QCOMPARE(info.qStrCodec, QString("h264"));
+        QVERIFY2(info.nFrameCount >= 25, qPrintable(QString::number(info.nFrameCount)));
+        QVERIFY(info.nDecodeErrors <= 1);   // at most the picture the kill cut in two
+    }
+
+    void recordWithSuperResolution()
+    {
+        QTemporaryDir dir;
+        int nExit = 0;
+        const QStringList files =
+            runCli({"record", "--seconds", "1", "--superres", "--palette", "rainbow", "-o", dir.path(), "--interval", "50"},
+                   &nExit);
+        QCOMPARE(nExit, 0);
+        QCOMPARE(files.size(), 1);
+        const TestSupport::MediaInfo info = TestSupport::probeMedia(files[0]);
+        QCOMPARE(QSize(info.nWidth, info.nHeight), QSize(512, 384));
+        QVERIFY(info.nFrameCount > 5);
+    }
+
+    void snapshotSizesAndLogo()
+    {
+        QTemporaryDir dir;
+        struct Case
+        {
+            QStringList args;
+            QSize size;
+        };
+        const Case cases[] = {{{}, {256, 192}}, {{"--rotate", "1"}, {192, 256}}, {{"--rotate", "1", "--superres"}, {384, 512}}};
+        for (const Case& c : cases) {
+            int nExit = 0;
+            const QStringList out = runCli(QStringList{"snapshot", "-o", dir.path(), "--interval", "50"} + c.args, &nExit);
+            QCOMPARE(nExit, 0);
+            QCOMPARE(out.size(), 1);
+            const cv::Mat shot = cv::imread(QFile::encodeName(out[0]).toStdString());
+            QCOMPARE(QSize(shot.cols, shot.rows), c.size);
+            // WhiteHot is grey; only the logo in the top-left corner has colour.
+            auto colour = [&](int x, int y) {
+                const cv::Vec3b p = shot.at<cv::Vec3b>(y, x);
+                return std::max({p[0], p[1], p[2]}) - std::min({p[0], p[1], p[2]});
+            };
+            int nColouredInLogo = 0, nColouredElsewhere = 0;
+            const int nLogo = c.size.width() > 256 || c.size.height() > 256 ? 50 : 25;
+            for (int y = 0; y < shot.rows; ++y) {
+                for (int x = 0; x < shot.cols; ++x) {
+                    const bool bInLogo = x >= 10 && x < 10 + nLogo && y >= 10 && y < 10 + nLogo;
+                    const bool bNearLogo = x < 10 + nLogo + 16 && y < 10 + nLogo + 16;
+                    if (colour(x, y) > 60) {
+                        if (bInLogo)
+                            ++nColouredInLogo;
+                        else if (!bNearLogo)
+                            ++nColouredElsewhere;
+                    }
+                }
+            }
+            QVERIFY2(nColouredInLogo > nLogo * nLogo / 10, qPrintable(QString::number(nColouredInLogo)));
+            QCOMPARE(nColouredElsewhere, 0);
+        }
+    }
+
+    void badCommandLines()
+    {
+        const QStringList bad[] = {{"record"},
+                                   {"record", "--seconds", "0"},
+                                   {"record", "--seconds", "2", "--segment-seconds", "soon"},
+                                   {"snapshot", "--rotate", "4"},
+                                   {"snapshot", "--palette", "sepia"}};
+        for (const QStringList& args : bad) {
+            QProcess cli;
+            cli.start(cliPath(), args);
+            QVERIFY(cli.waitForFinished(30000));
+            QCOMPARE(cli.exitCode(), 2);
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TestRecordCli)
+#include "test_record_cli.moc"
