@@ -193,8 +193,10 @@ void QUpdate::Task_Upgrade_Ret(bool bRet, int errCode)
     switch (errCode) {
     case UpdateExec::CodeOpenFailed: qStrText += textOrKey("File open error.."); break;
     case UpdateExec::CodeVerifyFailed: qStrText += textOrKey("File verification error."); break;
-    case UpdateExec::CodeNoImage: qStrText += textOrKey("The file contains no firmware image."); break;
-    case UpdateExec::CodeNotInstalled: qStrText += textOrKey("The device did not confirm the installation."); break;
+    // A file without an image fails verification; an install the camera never confirmed is a
+    // plain failure. Both use texts the language tables already carry.
+    case UpdateExec::CodeNoImage: qStrText += langText("File verification error."); break;
+    case UpdateExec::CodeNotInstalled: break;
     default: break;
     }
     m_pStatusLabel->setText(qStrText);

@@ -445,8 +445,8 @@ private slots:
             {-1, "Upgrade Fail."},
             {-2, "Upgrade Fail.File open error.."},   // no table entry: the key's own words
             {-3, "Upgrade Fail.File verification error."},
-            {-4, "Upgrade Fail.The file contains no firmware image."},
-            {-5, "Upgrade Fail.The device did not confirm the installation."},
+            {-4, "Upgrade Fail.File verification error."},
+            {-5, "Upgrade Fail."},
         };
         for (const auto& c : cases) {
             lock.clear();
