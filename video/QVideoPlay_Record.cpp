@@ -175,6 +175,8 @@ int QVideoPlay::startRecordTo(const QString& qStrBaseDir, int nWidth, int nHeigh
     // Children of the engine, so they follow it to its thread.
     if (!m_pSegmentTimer) {
         m_pSegmentTimer = new QTimer(this);
+        // A coarse timer may be off by 5 %, half a minute on a ten-minute segment.
+        m_pSegmentTimer->setTimerType(Qt::PreciseTimer);
         connect(m_pSegmentTimer, SIGNAL(timeout()), this, SLOT(setSubcontractRecordTimer()));
     }
     m_pSegmentTimer->start(m_nSegmentMs);

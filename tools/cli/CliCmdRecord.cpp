@@ -10,6 +10,7 @@
 #include <QCommandLineParser>
 #include <QDir>
 #include <QEventLoop>
+#include <QFileInfo>
 #include <QTimer>
 #include <atomic>
 #include <cmath>
@@ -88,6 +89,7 @@ int runRecord(const QStringList& args)
 
     int nFailure = -1;       // a code other than 0 from the engine
     bool bStarted = false;
+    QStringList files;
     {
         CliPictureEngine run(picture);
         QVideoPlay* pEngine = run.engine();
@@ -102,8 +104,10 @@ int runRecord(const QStringList& args)
         // A coarse timer may fire up to 5 % early, which a recording's length would show.
         duration.setTimerType(Qt::PreciseTimer);
         QObject::connect(&duration, &QTimer::timeout, &loop, &QEventLoop::quit);
-        QObject::connect(pEngine, &QVideoPlay::sendRecordFileSignal, &loop,
-                         [](const QString& qStrPath) { cliPrint(QDir::toNativeSeparators(qStrPath) + QLatin1Char('\n')); });
+        QObject::connect(pEngine, &QVideoPlay::sendRecordFileSignal, &loop, [&files](const QString& qStrPath) {
+            files << qStrPath;
+            cliPrint(QDir::toNativeSeparators(qStrPath) + QLatin1Char('\n'));
+        });
         QObject::connect(pEngine, &QVideoPlay::sendRecordResultSignals, &loop, [&](int nCode) {
             if (nCode == 0 && !bStarted) {
                 bStarted = true;
@@ -139,6 +143,12 @@ int runRecord(const QStringList& args)
     }
     session.disconnect();
 
+    // A segment that began just as the recording ended may have got no picture; the writer
+    // does not keep such a file.
+    for (const QString& qStrFile : files) {
+        if (!QFileInfo::exists(qStrFile))
+            cliFail(CliExit::kOk, QStringLiteral("%1 got no picture and was not kept").arg(QDir::toNativeSeparators(qStrFile)));
+    }
     if (nFailure > 0)
         return cliFail(CliExit::kFailed, bStarted ? QStringLiteral("recording stopped: ") + recordFailure(nFailure)
                                                   : recordFailure(nFailure));
