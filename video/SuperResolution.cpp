@@ -192,7 +192,11 @@ bool setUpModel(const QString& path)
     s.net = cv::dnn::Net();
     s.bAvailable = false;
 
-    if (path.isEmpty() || !QFileInfo(path).isFile()) {
+    if (path.isEmpty()) {
+        logFailureOnce(s, "no model.onnx in the working directory or beside the program");
+        return false;
+    }
+    if (!QFileInfo(path).isFile()) {
         logFailureOnce(s, QString("no model file at \"%1\"").arg(path));
         return false;
     }

@@ -38,7 +38,8 @@ constexpr int kSuperResOutHeight = 384;
 // beside the program. Returns an empty string when neither exists.
 QString findModelPath();
 
-// Loads the network from path, replacing any earlier one. Returns whether a usable network
+// Loads the network from path (an empty path, as findModelPath gives when there is no
+// model, is reported as such), replacing any earlier one. Returns whether a usable network
 // is now loaded; a missing, unreadable or wrongly shaped model leaves super-resolution
 // unavailable (logged once per distinct failure, never thrown).
 bool setUpModel(const QString& path);
