@@ -123,8 +123,10 @@ void QVideoPlay::takeFrame(const unsigned char* pFrame, int nWidth, int nHeight)
 {
     if (nWidth < 1 || nHeight < 1 || !pFrame)
         return;
+    const int64_t nEntryUs = PipelineStats::nowUs();
     const size_t nBytes = size_t(nWidth) * size_t(nHeight) * 2;
     bool bQueue = false;
+    bool bReplaced = false;
     unsigned char* pIntake = nullptr;
     {
         QMutexLocker intake(&m_IntakeMutex);
@@ -135,13 +137,16 @@ void QVideoPlay::takeFrame(const unsigned char* pFrame, int nWidth, int nHeight)
             m_nIntakeHeight = nHeight;
         }
         std::memcpy(m_Intake.data(), pFrame, nBytes);
+        bReplaced = m_bIntakeFresh;
         m_bIntakeFresh = true;
+        m_nIntakeEntryUs = nEntryUs;
         // One queued call at a time: while one is pending, a newer frame only refreshes the
         // intake and the pending call picks it up, so a slow pipeline never grows the queue.
         bQueue = !m_bCallPending;
         m_bCallPending = true;
         pIntake = m_Intake.data();
     }
+    m_Stats.frameTaken(bReplaced);
     if (bQueue)
         emit sendRenderDataSignal(pIntake, nWidth, nHeight);
 }
@@ -293,6 +298,7 @@ void QVideoPlay::setInputRenderDataSlot(unsigned char* data, int w, int h)
 void QVideoPlay::runPipeline()
 {
     int w = 0, h = 0;
+    int64_t nEntryUs = 0;
     bool bSizeChanged = false;
     {
         QMutexLocker intake(&m_IntakeMutex);
@@ -302,6 +308,7 @@ void QVideoPlay::runPipeline()
         m_bIntakeFresh = false;
         w = m_nIntakeWidth;
         h = m_nIntakeHeight;
+        nEntryUs = m_nIntakeEntryUs;
         if (w < 2 || h < 2)
             return;
         if (w != m_nFrameWidth.load() || h != m_nFrameHeight.load() || !m_pWorkBuffer) {
@@ -361,6 +368,7 @@ void QVideoPlay::runPipeline()
         unsigned char* pCopy = nextHandout(m_YuvRing, m_nYuvNext, m_pWorkBuffer, nWorkBytes);
         emit sendYUVSignals(pCopy, s);
     }
+    m_Stats.frameProcessed(PipelineStats::nowUs() - nEntryUs);
 
     // What is shown is what is recorded.
     encodeFrame(m_pWorkBuffer, W, H);

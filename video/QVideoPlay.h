@@ -8,6 +8,7 @@
 // Pictures inside the engine are packed UYVY 4:2:2 (U0 Y0 V0 Y1 per pixel pair).
 
 #include "platform/render/RenderEngine.h"
+#include "video/PipelineStats.h"
 #include "video/ThermHotPointParam.h"
 
 #include <QMutex>
@@ -91,6 +92,9 @@ public:
     bool isSuperResRatioOn() const { return m_bSuperResRatio; }
     float isoLow();
     float isoHigh();
+    // Frames taken, processed and coalesced, and the latency from the frame callback to the
+    // end of the pass (the present call), for tools that watch a running engine.
+    PipelineStats::Snapshot pipelineStats() const { return m_Stats.snapshot(); }
 
 signals:
     void sendSnapshotResultSignals(int);
@@ -198,6 +202,9 @@ private:
     int m_nIntakeHeight = 0;
     bool m_bCallPending = false;            // a pipeline call is queued and has not started
     bool m_bIntakeFresh = false;            // the intake holds a frame not processed yet
+    int64_t m_nIntakeEntryUs = 0;           // when the frame in the intake reached the engine
+
+    PipelineStats m_Stats;
 
     std::atomic<bool> m_bHaveFrame{false};  // a frame was processed since binding
     bool m_bUpscaleReady = false;           // the super-resolution model is set up
