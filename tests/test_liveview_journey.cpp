@@ -31,13 +31,27 @@ namespace {
 
 QImage grabScreen() { return QGuiApplication::primaryScreen()->grabWindow(0).toImage(); }
 
+// The window under test, kept above the windows of tests running beside it on the display.
+QWidget* g_pFront = nullptr;
+QWidget* g_pFrontOverlay = nullptr;
+
+void bringToFront()
+{
+    if (g_pFront)
+        g_pFront->raise();
+    if (g_pFrontOverlay && g_pFrontOverlay->isVisible())
+        g_pFrontOverlay->raise();
+    QTest::qWait(30);
+}
+
 // Grabs the screen until the check holds: tests run side by side on one display, and another
 // test's window may pass over ours for a moment. The last grab is left in *pLast.
-bool holdsOnScreen(const std::function<bool(const QImage&)>& check, QImage* pLast = nullptr, int nMs = 5000)
+bool holdsOnScreen(const std::function<bool(const QImage&)>& check, QImage* pLast = nullptr, int nMs = 8000)
 {
     QElapsedTimer timer;
     timer.start();
     do {
+        bringToFront();
         const QImage shot = grabScreen();
         if (pLast)
             *pLast = shot;
@@ -129,10 +143,14 @@ private slots:
         m_pWindow = makeMainWindow();
         m_pWindow->move(0, 0);
         QVERIFY(QTest::qWaitForWindowExposed(m_pWindow.get()));
+        g_pFront = m_pWindow.get();
+        g_pFrontOverlay = m_pWindow->liveView()->overlay();
     }
 
     void cleanupTestCase()
     {
+        g_pFront = nullptr;
+        g_pFrontOverlay = nullptr;
         QMessageboxDlg::setExecHookForTests({});
         m_pWindow.reset();
     }
@@ -234,6 +252,7 @@ private slots:
         QVERIFY2(holdsOnScreen([&](const QImage& s) {
                      const QImage first = s.copy(pictureRect());
                      QTest::qWait(500);
+                     bringToFront();
                      return grabScreen().copy(pictureRect()) == first;
                  }),
                  "the frozen picture still changes");
