@@ -333,7 +333,14 @@ void QVideoPreviewModuleWidget::handleDeviceChange(bool bArrived)
     }
     if (m_bDisableEvent)
         return;
-    emit sendStatusChangeSignals();
+    if (m_bConnected) {
+        emit sendStatusChangeSignals();
+    } else {
+        // Lost while the connecting bar still runs: the title bar is not online yet and would
+        // answer with a new connect; close the link instead and do not finish the connect.
+        m_pConnectCheckTimer->stop();
+        requestDisconnect();
+    }
     if (m_pConnectingDlg)
         m_pConnectingDlg->hide();
     const QString qStrText = langText("Device connect fail prompt1") + "\r\n" + langText("Device connect fail prompt2").mid(2);

@@ -549,6 +549,27 @@ private slots:
         QVERIFY(!page()->overlay()->isVisible());
     }
 
+    void unplugWhileTheBarStillRuns()
+    {
+        page()->setConnectProgressInterval(50);
+        MessageRecorder messages;
+        QSignalSpy connectSpy(page(), SIGNAL(ConnectDevSignal()));
+        page()->startConnect();
+        QTRY_VERIFY_WITH_TIMEOUT(UsbCameraLink::instance().bStreaming, 10000);
+        QVERIFY(!page()->m_bConnected);
+        SimCamera::instance().unplug();
+        QTRY_VERIFY_WITH_TIMEOUT(!UsbCameraLink::instance().bStreaming, 10000);
+        // The connect is not finished and none is started again.
+        QTest::qWait(300);
+        QCOMPARE(connectSpy.count(), 1);
+        QCOMPARE(messages.texts(), QStringList({kUnplugPrompt}));
+        QVERIFY(!page()->m_bConnected);
+        QVERIFY(!page()->connectCheckTimer()->isActive());
+        QVERIFY(!page()->connectingDialog()->isVisible());
+        QVERIFY(!m_pWindow->titleWidget()->isOnline());
+        page()->setConnectProgressInterval(2);
+    }
+
     void unplugOfAnotherDevice()
     {
         QVERIFY(connectCamera());
