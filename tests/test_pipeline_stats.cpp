@@ -61,7 +61,7 @@ private slots:
         QCOMPARE(s.latencyMeanMs(), 0.0);
 
         for (int ms = 100; ms >= 1; --ms)
-            stats.frameProcessed(ms * 1000);
+            stats.frameProcessed(1000, 1000 + ms * 1000);
         s = stats.snapshot();
         QCOMPARE(s.nFramesProcessed, uint64_t(100));
         QCOMPARE(s.latencyMeanMs(), 50.5);
@@ -74,13 +74,13 @@ private slots:
         QCOMPARE(s.latencyPercentileMs(0.0), 1.0 + fBucketMs);
 
         // Beyond the histogram's range the maximum is the only honest figure.
-        stats.frameProcessed(400000);
+        stats.frameProcessed(0, 400000);
         s = stats.snapshot();
         QCOMPARE(s.latencyPercentileMs(1.0), 400.0);
         QCOMPARE(s.buckets[PipelineStats::kBuckets], uint64_t(1));
 
         // A clock a hair behind on another core gives no negative latency.
-        stats.frameProcessed(-5);
+        stats.frameProcessed(5, 0);
         QCOMPARE(stats.snapshot().buckets[0], uint64_t(1));
         QCOMPARE(stats.snapshot().nLatencySumUs, int64_t(5050000 + 400000));
 
@@ -107,29 +107,32 @@ private slots:
         });
         camera.join();
         const int64_t nFed = PipelineStats::nowUs();
-        PipelineStats::Snapshot s = engine.pipelineStats();
+        PipelineStats::Snapshot s = engine.pipelineStats().snapshot();
         QCOMPARE(s.nFramesTaken, uint64_t(3));
         QCOMPARE(s.nFramesCoalesced, uint64_t(2));
         QCOMPARE(s.nFramesProcessed, uint64_t(0));
 
         QThread::msleep(30);
         QCoreApplication::sendPostedEvents(&engine);
-        s = engine.pipelineStats();
+        s = engine.pipelineStats().snapshot();
         QCOMPARE(g_nPresents.load(), 1);
         QCOMPARE(s.nFramesProcessed, uint64_t(1));
         // Measured from the newest frame's arrival until after the present call.
         QVERIFY2(s.nLatencyMaxUs >= g_nPresentEndUs.load() - nFed,
                  qPrintable(QString::number(s.nLatencyMaxUs)));
         QVERIFY(s.nLatencyMaxUs <= PipelineStats::nowUs() - nBeforeFeed);
+        // What the pass showed is the newest of the three frames.
+        const int64_t nEntry = engine.pipelineStats().lastProcessedEntryUs();
+        QVERIFY(nEntry >= nBeforeFeed && nEntry <= nFed);
 
         // Nothing is left to process: a stray pass counts nothing.
         QVERIFY(QMetaObject::invokeMethod(&engine, "setInputRenderDataSlot", Qt::DirectConnection,
                                           Q_ARG(unsigned char*, frame.data()), Q_ARG(int, 256), Q_ARG(int, 192)));
-        QCOMPARE(engine.pipelineStats().nFramesProcessed, uint64_t(1));
+        QCOMPARE(engine.pipelineStats().snapshot().nFramesProcessed, uint64_t(1));
 
         // A frame on the engine's own thread is processed at once.
         QVideoPlay::frameConsumer(frame.data(), 256, 192, &engine);
-        s = engine.pipelineStats();
+        s = engine.pipelineStats().snapshot();
         QCOMPARE(s.nFramesTaken, uint64_t(4));
         QCOMPARE(s.nFramesProcessed, uint64_t(2));
         QCOMPARE(s.nFramesCoalesced, uint64_t(2));

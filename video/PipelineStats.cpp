@@ -21,10 +21,11 @@ void PipelineStats::frameTaken(bool bReplacedUnprocessed)
         m_nCoalesced.fetch_add(1, kRelaxed);
 }
 
-void PipelineStats::frameProcessed(int64_t nLatencyUs)
+void PipelineStats::frameProcessed(int64_t nEntryUs, int64_t nDoneUs)
 {
+    m_nLastEntryUs.store(nEntryUs, kRelaxed);
     // A clock read on another core may be a hair behind; a pass never takes negative time.
-    nLatencyUs = std::max<int64_t>(0, nLatencyUs);
+    const int64_t nLatencyUs = std::max<int64_t>(0, nDoneUs - nEntryUs);
     m_nProcessed.fetch_add(1, kRelaxed);
     m_nLatencySumUs.fetch_add(nLatencyUs, kRelaxed);
     int64_t nMax = m_nLatencyMaxUs.load(kRelaxed);
@@ -54,6 +55,7 @@ void PipelineStats::reset()
     m_nCoalesced = 0;
     m_nLatencyMaxUs = 0;
     m_nLatencySumUs = 0;
+    m_nLastEntryUs = 0;
     for (auto& bucket : m_Buckets)
         bucket = 0;
 }

@@ -32,9 +32,14 @@ public:
     };
 
     void frameTaken(bool bReplacedUnprocessed);
-    void frameProcessed(int64_t nLatencyUs);
+    // A pass over the frame that reached the engine at nEntryUs ended at nDoneUs (nowUs scale).
+    void frameProcessed(int64_t nEntryUs, int64_t nDoneUs);
     Snapshot snapshot() const;
     void reset();
+
+    // Arrival of the frame of the latest pass: read on the engine thread while that pass goes
+    // on (encoding), it says which camera moment the picture being written shows.
+    int64_t lastProcessedEntryUs() const { return m_nLastEntryUs.load(std::memory_order_relaxed); }
 
     // Microseconds on the monotonic clock the latencies are measured with.
     static int64_t nowUs();
@@ -45,5 +50,6 @@ private:
     std::atomic<uint64_t> m_nCoalesced{0};
     std::atomic<int64_t> m_nLatencyMaxUs{0};
     std::atomic<int64_t> m_nLatencySumUs{0};
+    std::atomic<int64_t> m_nLastEntryUs{0};
     std::array<std::atomic<uint64_t>, kBuckets + 1> m_Buckets{};
 };

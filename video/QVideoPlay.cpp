@@ -368,7 +368,7 @@ void QVideoPlay::runPipeline()
         unsigned char* pCopy = nextHandout(m_YuvRing, m_nYuvNext, m_pWorkBuffer, nWorkBytes);
         emit sendYUVSignals(pCopy, s);
     }
-    m_Stats.frameProcessed(PipelineStats::nowUs() - nEntryUs);
+    m_Stats.frameProcessed(nEntryUs, PipelineStats::nowUs());
 
     // What is shown is what is recorded.
     encodeFrame(m_pWorkBuffer, W, H);

@@ -94,7 +94,7 @@ public:
     float isoHigh();
     // Frames taken, processed and coalesced, and the latency from the frame callback to the
     // end of the pass (the present call), for tools that watch a running engine.
-    PipelineStats::Snapshot pipelineStats() const { return m_Stats.snapshot(); }
+    const PipelineStats& pipelineStats() const { return m_Stats; }
 
 signals:
     void sendSnapshotResultSignals(int);
