@@ -14,6 +14,7 @@
 #include "widgets/QTimerMessageboxWidget.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QDebug>
 #include <QDesktopWidget>
 #include <QHBoxLayout>
@@ -380,6 +381,18 @@ void MainWindow::mouseReleaseEvent(QMouseEvent* event)
 {
     handleMouseRelease(event);
     QWidget::mouseReleaseEvent(event);
+}
+
+// The title bar refuses its own close button during an upgrade; a close from anywhere else
+// (the window system, closeAllWindows) must not cut a firmware write short either.
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    if (m_pTitle && m_pTitle->isUpgrading()) {
+        QMessageboxDlg::showMessage(this, langText("Upgrading, unable to shut down client."));
+        event->ignore();
+        return;
+    }
+    QWidget::closeEvent(event);
 }
 
 bool MainWindow::event(QEvent* event)
