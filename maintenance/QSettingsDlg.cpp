@@ -211,6 +211,19 @@ bool QSettingsDlg::checkDeviceReady(bool bCheckRecording)
     return false;
 }
 
+// The choices apply for this session either way; when Config.ini cannot take them the user
+// is told instead of seeing a success, and no language restart is started that could not
+// find the new language stored.
+bool QSettingsDlg::reportUnsavedSettings()
+{
+    QSettings* pStore = ConfigStore::config();
+    pStore->sync();
+    if (pStore->status() == QSettings::NoError)
+        return true;
+    QTimerMessageboxWidget::showNotice(langText("Save failed"), QTimerMessageboxWidget::Failure, 2000);
+    return false;
+}
+
 void QSettingsDlg::setOkBtnSlots()
 {
     if (!checkDeviceReady(true))
@@ -219,6 +232,8 @@ void QSettingsDlg::setOkBtnSlots()
     ConfigStore::setValue(ConfigStore::kGeneralGroup, "ManualRecordPath", m_pRecordPathSel->text());
     ConfigStore::setValue(ConfigStore::kGeneralGroup, "TemperUnit", m_pTemperUnitCombo->currentData());
     notifyTemperUnitChanged();
+    if (!reportUnsavedSettings())
+        return;
     if (m_pCNRadioButton->isChecked())
         applyLanguage(0);
     else if (m_pENRadioButton->isChecked())
@@ -241,6 +256,8 @@ void QSettingsDlg::setDefaultBtnSlots()
     const QString qStrRecord = QDir::currentPath() + "/Records";
     m_pRecordPathSel->setText(qStrRecord);
     ConfigStore::setValue(ConfigStore::kGeneralGroup, "ManualRecordPath", qStrRecord);
+    if (!reportUnsavedSettings())
+        return;
 
     m_pCNRadioButton->setChecked(true);
     m_pENRadioButton->setChecked(false);

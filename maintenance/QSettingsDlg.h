@@ -55,6 +55,7 @@ private:
     void openFolder(QSelLineEdit* pSelector);
     // The guards shared by OK and Default; shows the first refusal. False when refused.
     bool checkDeviceReady(bool bCheckRecording);
+    bool reportUnsavedSettings();
     void applyLanguage(int nLanguage);
     void notifyTemperUnitChanged();
     void loadValues();
