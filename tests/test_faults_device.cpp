@@ -110,6 +110,32 @@ private slots:
         QCOMPARE(messages.texts(), QStringList());
     }
 
+    // Frames the camera library hands over broken: none of them reaches the picture or
+    // stops the stream.
+    void framesOfTheWrongShape()
+    {
+        QVERIFY(connectCamera());
+        MessageRecorder messages;
+        sim().setStreamPaused(true);
+        const int nGood = 256 * (192 + 4) * 2;
+        std::vector<unsigned char> bytes(size_t(nGood) * 3, 0x7F);
+        QCOMPARE(sim().deliverRawFrame(nullptr, nGood), -1);
+        QCOMPARE(sim().deliverRawFrame(bytes.data(), 0), -1);
+        QCOMPARE(sim().deliverRawFrame(bytes.data(), -5), -1);
+        QCOMPARE(sim().deliverRawFrame(bytes.data(), nGood, 0, 1), -1);
+        QCOMPARE(sim().deliverRawFrame(bytes.data(), nGood, 1, -1), -1);
+        sim().deliverRawFrame(bytes.data(), 1);
+        sim().deliverRawFrame(bytes.data(), nGood / 2);
+        sim().deliverRawFrame(bytes.data(), nGood - 1);
+        sim().deliverRawFrame(bytes.data(), int(bytes.size()));
+        sim().setStreamPaused(false);
+        const quint64 nFrame = sim().frameNumber();
+        QTRY_VERIFY_WITH_TIMEOUT(sim().frameNumber() > nFrame + 10, 5000);
+        QVERIFY(page()->videoPlay()->isStreamAlive());
+        QVERIFY(page()->m_bConnected);
+        QCOMPARE(messages.texts(), QStringList());
+    }
+
     // A lost reply, a late one within the wait and one later than the wait: the press succeeds
     // through its retries, and the stray reply does not answer a later command for its own.
     void lostAndLateReplies()
