@@ -10,6 +10,7 @@
 #include "video/Palette.h"
 #include "video/QVideoPlay.h"
 #include "video/RecordSupport.h"
+#include "video/SuperResolution.h"
 #include "widgets/QIconTextHBtn.h"
 #include "widgets/QIconTextVBtn.h"
 #include "widgets/QTextIconHBtn.h"
@@ -163,6 +164,42 @@ private slots:
         QTest::mouseClick(p->standbyButton(), Qt::LeftButton);
         QCOMPARE(messages.texts(), QStringList({QString()}));
         QVERIFY(connect(*pWindow));
+    }
+
+    // No model file anywhere: super-resolution can be switched on, the picture keeps coming
+    // and a snapshot is still a picture.
+    void modelFileMissing()
+    {
+        TestSupport::ScopedConfigDir dir;
+        QTemporaryDir work;
+        // The network's own stage, set up from where no model file is.
+        setUpscaleStage(nullptr);
+        static UpscaleStage missing = upscaleStage();
+        missing.setUp = [] { return setUpModel(QDir::temp().filePath("no-such-folder/model.onnx")); };
+        ConfigStore::setValue(ConfigStore::kGeneralGroup, "ManualSnapshotPath", work.path() + "/snap");
+        setUpscaleStage(&missing);
+        MessageRecorder messages;
+        auto pWindow = makeMainWindow();
+        QVideoPreviewModuleWidget* p = pWindow->liveView();
+        const bool bConnected = connect(*pWindow);
+        if (bConnected) {
+            QTest::mouseClick(p->superResButton(), Qt::LeftButton);
+            const quint64 nFrame = sim().frameNumber();
+            QTest::qWaitFor([&] { return sim().frameNumber() > nFrame + 10; }, 5000);
+            QTest::mouseClick(p->snapshotButton(), Qt::LeftButton);
+            QTest::qWaitFor([&] { return !filesBelow(work.path() + "/snap", "*.jpg").isEmpty(); }, 10000);
+        }
+        const bool bAlive = p->videoPlay()->isStreamAlive();
+        const QStringList snaps = filesBelow(work.path() + "/snap", "*.jpg");
+        pWindow.reset();
+        setUpscaleStage(&kNoModel);
+
+        QVERIFY(bConnected);
+        QVERIFY(!isSuperResolutionAvailable());
+        QVERIFY(bAlive);
+        QCOMPARE(snaps.size(), 1);
+        QVERIFY(!QImage(snaps.first()).isNull());
+        QCOMPARE(messages.texts(), QStringList());
     }
 
     // The record folder made unusable during a recording: at the next segment the recording
