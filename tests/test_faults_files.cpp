@@ -185,9 +185,9 @@ private slots:
         if (bConnected) {
             QTest::mouseClick(p->superResButton(), Qt::LeftButton);
             const quint64 nFrame = sim().frameNumber();
-            QTest::qWaitFor([&] { return sim().frameNumber() > nFrame + 10; }, 5000);
+            (void)QTest::qWaitFor([&] { return sim().frameNumber() > nFrame + 10; }, 5000);
             QTest::mouseClick(p->snapshotButton(), Qt::LeftButton);
-            QTest::qWaitFor([&] { return !filesBelow(work.path() + "/snap", "*.jpg").isEmpty(); }, 10000);
+            (void)QTest::qWaitFor([&] { return !filesBelow(work.path() + "/snap", "*.jpg").isEmpty(); }, 10000);
         }
         const bool bAlive = p->videoPlay()->isStreamAlive();
         const QStringList snaps = filesBelow(work.path() + "/snap", "*.jpg");

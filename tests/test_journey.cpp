@@ -209,10 +209,12 @@ private slots:
 
         // Restart of the camera: confirmed, the camera drops off the bus and is connected again.
         messages.clear();
-        // The restart notice is a timed modal box: events run while it stands.
-        messages.setOnMessage([](QMessageboxDlg& dlg) {
+        // The restart notice is a timed modal box: events run while it stands, and it stands
+        // until the camera is back (the client's own wait covers the camera's restart time).
+        messages.setOnMessage([pTitle](QMessageboxDlg& dlg) {
             if (dlg.text() == "Device has rebooted, reconnecting the device, please wait.")
-                QTest::qWait(600);
+                (void)QTest::qWaitFor(
+                    [pTitle] { return !pTitle->isOnline() && sim().restartCount() == 1 && sim().isPresent(); }, 10000);
         });
         QTest::mouseClick(pInfo->restartButton(), Qt::LeftButton);
         messages.setOnMessage({});
