@@ -16,7 +16,8 @@
 //
 // Targets: resident memory grows by less than 5 MB after the first minute, no frame takes more
 // than 100 ms from the callback to the present, and every segment plays with no gap longer
-// than one frame between consecutive segments. Exit code 0 when all are met.
+// than one frame between consecutive segments (at most one camera frame missing at a cut, on
+// the camera's timeline). Exit code 0 when all are met.
 
 #include "app/AppFlags.h"
 #include "app/Startup.h"
@@ -48,6 +49,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <malloc.h>
 #include <memory>
 #include <mutex>
 #include <unistd.h>
@@ -170,12 +172,20 @@ double residentMb()
     return fields[1].toDouble() * double(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
 }
 
+// Bytes the allocator has handed out and not taken back (all arenas and mapped blocks): tells a
+// growing heap from pages the allocator merely keeps.
+double heapInUseMb()
+{
+    const struct mallinfo2 mi = mallinfo2();
+    return double(mi.uordblks + mi.hblkhd) / (1024.0 * 1024.0);
+}
+
+// Kept for every second, so small: the latency histograms are compared one second to the next
+// and not stored.
 struct Sample
 {
     double fSeconds = 0;
     double fRssMb = 0;
-    uint64_t nDelivered = 0;
-    PipelineStats::Snapshot stats;
 };
 
 // Latency spread of the passes between two snapshots.
@@ -213,7 +223,8 @@ struct SegmentCheck
     int nBroken = 0;               // files that do not open, decode with errors or hold nothing
     int nCountMismatch = 0;        // segments that decode to another number of pictures than written
     double fMaxGapMs = 0;          // camera time between segments that no picture shows
-    int nFramesLostAtCuts = 0;     // the same in frames
+    int nFramesLostAtCuts = 0;     // the same in frames, all cuts together
+    int nMaxFramesLostAtCut = 0;   // and at the worst cut
     double fMaxFileGapMs = 0;      // the cut measured on the moments of writing
     double fMaxInnerStepMs = 0;    // longest step between pictures inside a segment (camera timeline)
 };
@@ -255,6 +266,7 @@ SegmentCheck checkSegments(const QString& qStrDir, double fFrameMs)
             check.fMaxGapMs = std::max(check.fMaxGapMs, fGapMs);
             check.fMaxFileGapMs = std::max(check.fMaxFileGapMs, fFileGapMs);
             check.nFramesLostAtCuts += nLost;
+            check.nMaxFramesLostAtCut = std::max(check.nMaxFramesLostAtCut, nLost);
             qStrGap = QString::asprintf("%.1f ms (%d frames lost; %.1f ms between the moments of writing)", fGapMs,
                                         nLost, fFileGapMs);
         }
@@ -383,12 +395,14 @@ int run(const Options& o)
     QFile csv(qStrOut + QStringLiteral("/soak-samples.csv"));
     csv.open(QIODevice::WriteOnly | QIODevice::Truncate);
     QTextStream csvOut(&csv);
-    csvOut << "seconds,rss_mb,delivered,taken,processed,coalesced_in_engine,p99_ms_this_second,"
+    csvOut << "seconds,rss_mb,heap_in_use_mb,delivered,taken,processed,coalesced_in_engine,p99_ms_this_second,"
               "max_ms_this_second\n";
+    const qint64 nRunMs = qint64(o.fMinutes * 60000.0);
     std::vector<Sample> samples;
+    samples.reserve(size_t(nRunMs / 1000) + 16);   // no growth of our own during the run
+    PipelineStats::Snapshot prev;
     QElapsedTimer clock;
     clock.start();
-    const qint64 nRunMs = qint64(o.fMinutes * 60000.0);
     QEventLoop loop;
     QTimer sampler;
     sampler.setTimerType(Qt::PreciseTimer);
@@ -398,23 +412,24 @@ int run(const Options& o)
         Sample s;
         s.fSeconds = clock.elapsed() / 1000.0;
         s.fRssMb = residentMb();
-        s.nDelivered = cam.frameNumber() - nDeliveredBase;
-        s.stats = pEngine->pipelineStats().snapshot();
-        const PipelineStats::Snapshot d = between(samples.empty() ? PipelineStats::Snapshot() : samples.back().stats, s.stats);
-        csvOut << QString::asprintf("%.3f,%.2f,%llu,%llu,%llu,%llu,%.2f,%.2f\n", s.fSeconds, s.fRssMb,
-                                    (unsigned long long)s.nDelivered, (unsigned long long)s.stats.nFramesTaken,
-                                    (unsigned long long)s.stats.nFramesProcessed,
-                                    (unsigned long long)s.stats.nFramesCoalesced, d.latencyPercentileMs(0.99),
+        const uint64_t nDelivered = cam.frameNumber() - nDeliveredBase;
+        const PipelineStats::Snapshot now = pEngine->pipelineStats().snapshot();
+        const PipelineStats::Snapshot d = between(prev, now);
+        prev = now;
+        csvOut << QString::asprintf("%.3f,%.2f,%.2f,%llu,%llu,%llu,%llu,%.2f,%.2f\n", s.fSeconds, s.fRssMb,
+                                    heapInUseMb(), (unsigned long long)nDelivered,
+                                    (unsigned long long)now.nFramesTaken, (unsigned long long)now.nFramesProcessed,
+                                    (unsigned long long)now.nFramesCoalesced, d.latencyPercentileMs(0.99),
                                     d.latencyMaxMs());
         samples.push_back(s);
         if (nSecond % 60 == 0) {
             csvOut.flush();
-            std::printf("[%3d:%02d] rss %.1f MB, delivered/processed/coalesced %llu/%llu/%llu, latency p99 %.1f ms, "
-                        "max %.1f ms, segments %zu\n",
-                        nSecond / 60, nSecond % 60, s.fRssMb, (unsigned long long)s.nDelivered,
-                        (unsigned long long)s.stats.nFramesProcessed,
-                        (unsigned long long)(s.nDelivered - std::min(s.nDelivered, s.stats.nFramesProcessed)),
-                        s.stats.latencyPercentileMs(0.99), s.stats.latencyMaxMs(), segmentCount());
+            std::printf("[%3d:%02d] rss %.1f MB (heap in use %.1f MB), delivered/processed/coalesced %llu/%llu/%llu, "
+                        "latency p99 %.1f ms, max %.1f ms, segments %zu\n",
+                        nSecond / 60, nSecond % 60, s.fRssMb, heapInUseMb(), (unsigned long long)nDelivered,
+                        (unsigned long long)now.nFramesProcessed,
+                        (unsigned long long)(nDelivered - std::min(nDelivered, now.nFramesProcessed)),
+                        now.latencyPercentileMs(0.99), now.latencyMaxMs(), segmentCount());
             std::fflush(stdout);
         }
         if (clock.elapsed() >= nRunMs)
@@ -458,7 +473,10 @@ int run(const Options& o)
     const double fMaxLatency = end.latencyMaxMs();
     const bool bMemory = bBaseline && fGrowth < kMemoryTargetMb;
     const bool bLatency = end.nFramesProcessed > 0 && fMaxLatency <= kLatencyTargetMs;
-    const bool bSegments = seg.nSegments > 0 && seg.nBroken == 0 && seg.nCountMismatch == 0 && seg.fMaxGapMs <= fFrameMs;
+    // A gap is counted in whole frames: the camera's own delivery jitters by a few milliseconds,
+    // so one missing frame shows as 40 ms give or take that jitter.
+    const bool bSegments =
+        seg.nSegments > 0 && seg.nBroken == 0 && seg.nCountMismatch == 0 && seg.nMaxFramesLostAtCut <= 1;
 
     std::printf("\n");
     std::printf("rss: %.1f MB at %.0f s, %.1f MB at the end, highest after that %.1f MB\n", fBaseline, fBaselineAt,
@@ -485,10 +503,12 @@ int run(const Options& o)
     std::printf("frames delivered/processed/coalesced: %llu/%llu/%llu\n", (unsigned long long)nDelivered,
                 (unsigned long long)end.nFramesProcessed,
                 (unsigned long long)(nDelivered - std::min(nDelivered, end.nFramesProcessed)));
-    std::printf("segments: %d, max gap: %.1f ms\n", seg.nSegments, seg.fMaxGapMs);
+    std::printf("segments: %d, max gap: %.1f ms (%d frame%s)\n", seg.nSegments, seg.fMaxGapMs,
+                seg.nMaxFramesLostAtCut, seg.nMaxFramesLostAtCut == 1 ? "" : "s");
     std::printf("memory (< %.0f MB): %s\n", kMemoryTargetMb, bMemory ? "PASS" : "FAIL");
     std::printf("latency (<= %.0f ms): %s\n", kLatencyTargetMs, bLatency ? "PASS" : "FAIL");
-    std::printf("segments (play, gap <= one frame = %.0f ms): %s\n", fFrameMs, bSegments ? "PASS" : "FAIL");
+    std::printf("segments (all play, no cut loses more than one frame of %.0f ms): %s\n", fFrameMs,
+                bSegments ? "PASS" : "FAIL");
     const bool bPass = bMemory && bLatency && bSegments;
     std::printf("%s\n", bPass ? "PASS" : "FAIL");
     if (o.bKeep || !o.qStrOut.isEmpty())
