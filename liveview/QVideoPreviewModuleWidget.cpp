@@ -730,30 +730,40 @@ void QVideoPreviewModuleWidget::updateOverlayMask()
     if (pMarker && pMarker->isVisible() && pMarker->showFlag()) {
         // The cross and the label reach well outside the item's bounding rectangle.
         const QPoint at(pMarker->pointX(), pMarker->pointY());
+        QGraphicsView* pView = m_pOverlay->view();
+        QWidget* pViewport = pView->viewport();
         QRect area(at - QPoint(6, 6), QSize(13, 13));
         QFont font("Arial", 10);
         font.setWeight(63);
-        QRect text = QFontMetrics(font).boundingRect(pMarker->labelText());
+        // Point sizes depend on the device: measure and render at the viewport's resolution,
+        // or the label in the mask differs in size from the one the view draws.
+        QRect text = QFontMetrics(font, pViewport).boundingRect(pMarker->labelText());
         text.translate(at + pMarker->computeLabelPos().toPoint());
         area |= text.adjusted(-6, -6, 6, 6);
         area &= m_pOverlay->rect();
         if (!area.isEmpty()) {
             QImage image(area.size(), QImage::Format_ARGB32_Premultiplied);
+            image.setDotsPerMeterX(qRound(pViewport->logicalDpiX() / 0.0254));
+            image.setDotsPerMeterY(qRound(pViewport->logicalDpiY() / 0.0254));
             image.fill(Qt::transparent);
             QPainter painter(&image);
             painter.setRenderHint(QPainter::Antialiasing);
             m_pOverlay->scene()->render(&painter, QRectF(image.rect()), QRectF(area));
             painter.end();
-            region += QRegion(QBitmap::fromImage(image.createAlphaMask(Qt::ThresholdAlphaDither))).translated(area.topLeft());
+            // Scene to overlay: where the view really draws the scene (frame, alignment).
+            const QPoint shift = pViewport->mapTo(m_pOverlay, pView->mapFromScene(QPointF(0, 0)));
+            region += QRegion(QBitmap::fromImage(image.createAlphaMask(Qt::ThresholdAlphaDither)))
+                          .translated(area.topLeft() + shift);
         }
     }
     if (region.isEmpty())
         region = QRect(0, 0, 1, 1);
-    // Paint the marker's new place before the mask exposes it, or the old drawing shows there
-    // until the view's own update comes round.
+    m_pOverlay->setMask(region);
+    // Paint right after the new mask: the X server shows what the window holds there, and a
+    // paint done before the change is clipped by the old mask, so the newly exposed pixels would
+    // stay black until the view's own update comes round, while the old marker lingers.
     if (m_pOverlay->isVisible() && m_pOverlay->view())
         m_pOverlay->view()->viewport()->repaint();
-    m_pOverlay->setMask(region);
 }
 
 // ---------------------------------------------------------------------------------------

@@ -29,6 +29,8 @@ QSceneViewCtrl::QSceneViewCtrl(QWidget* parent)
     m_pView->setFrameShape(QFrame::NoFrame);
     m_pView->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_pView->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // Scene and overlay share coordinates: the live view builds the window mask from them.
+    m_pView->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     m_pView->setScene(m_pScene);
 
     m_pMarker = new PtExItem(this);

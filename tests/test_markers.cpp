@@ -1,17 +1,26 @@
 // Bad pixel and bad column markers (sizes under zoom, selection, menu) and the hot point marker
 // with its overlay (label placement, drawing).
+#include "app/ConfigStore.h"
+#include "liveview/QChamferedLabel.h"
+#include "liveview/QVideoPreviewModuleWidget.h"
+#include "liveview/QVideoWndWidget.h"
 #include "maintenance/BadPixelColItem.h"
 #include "maintenance/BadPixelItem.h"
 #include "maintenance/BadPixelMarkerOwner.h"
 #include "maintenance/PtExItem.h"
 #include "maintenance/QSceneViewCtrl.h"
 #include "support/TestSupport.h"
+#include "video/QVideoPlay.h"
+#include "video/ThermHotPointParam.h"
 
 #include <QGraphicsScene>
 #include <QGraphicsSceneContextMenuEvent>
 #include <QGraphicsView>
+#include <QGuiApplication>
 #include <QImage>
+#include <QLabel>
 #include <QPainter>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QStyleOptionGraphicsItem>
 #include <QtTest>
@@ -273,6 +282,70 @@ private slots:
         marker.setShowFlag(false);
         image = paintItem(marker);
         QVERIFY(!hasColour(image, image.rect(), [](QColor c) { return c.alpha() > 0; }));
+    }
+
+    // Without a compositor only the masked pixels of the overlay reach the screen, so the mask
+    // must cover exactly what the view draws, also at the very moment the marker has moved.
+    void hotPointMaskMatchesTheDrawing()
+    {
+        TestSupport::ScopedConfigDir config;
+        ConfigStore::setValue(ConfigStore::kGeneralGroup, "HotPoint", 1);
+        ConfigStore::setValue(ConfigStore::kGeneralGroup, "TemperUnit", 0);
+        QVideoPreviewModuleWidget page;
+        page.resize(1500, 900);
+        page.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&page));
+        page.videoWnd()->videoLabel()->resize(1000, 600);
+        page.videoPlay()->m_nFrameWidth = 256;
+        page.videoPlay()->m_nFrameHeight = 192;
+        page.placeOverlay();
+        QSceneViewCtrl* pOverlay = page.overlay();
+        QCOMPARE(pOverlay->size(), QSize(800, 600));
+        pOverlay->show();
+        QVERIFY(QTest::qWaitForWindowExposed(pOverlay));
+        QVERIFY(pOverlay->marker()->isVisible());
+
+        ThermHotPointParam param;
+        param.fMinTemper = 20.0f;
+        param.fMaxTemper = 65.2f;
+        param.nPosX = 64;
+        param.nPosY = 48;
+        page.setHotPointSlot(param);
+        QTest::qWait(50);
+        // The move is checked before any event is processed.
+        param.nPosX = 160;
+        param.nPosY = 120;
+        page.setHotPointSlot(param);
+
+        const QPoint oldCross(200, 150);
+        const QPoint cross(500, 375);
+        const QRegion mask = pOverlay->mask();
+        QVERIFY(mask.contains(cross));
+        QVERIFY(!mask.contains(oldCross));
+
+        // What the view draws: a white cross and green text, and nothing in the mask that is
+        // left to the overlay's own (black on screen) background.
+        const QImage drawn = pOverlay->grab().toImage().convertToFormat(QImage::Format_ARGB32);
+        QCOMPARE(drawn.pixelColor(cross), QColor(255, 255, 255));
+        const QRect area(cross - QPoint(20, 20), QSize(100, 40));
+        int nGreenInMask = 0;
+        for (int y = area.top(); y <= area.bottom(); ++y) {
+            for (int x = area.left(); x <= area.right(); ++x) {
+                const QColor c = drawn.pixelColor(x, y);
+                if (mask.contains(QPoint(x, y))) {
+                    QVERIFY2(c.alpha() >= 128, qPrintable(QString("masked pixel %1,%2 not drawn").arg(x).arg(y)));
+                    nGreenInMask += isGreen(c) ? 1 : 0;
+                } else {
+                    QVERIFY2(!isGreen(c), qPrintable(QString("green pixel %1,%2 outside the mask").arg(x).arg(y)));
+                }
+            }
+        }
+        QVERIFY(nGreenInMask > 30);
+
+        // And on screen: the new cross is already white, not the window's bare background.
+        const QPoint global = pOverlay->mapToGlobal(cross);
+        const QImage screen = QGuiApplication::primaryScreen()->grabWindow(0, global.x(), global.y(), 1, 1).toImage();
+        QCOMPARE(screen.pixelColor(0, 0), QColor(255, 255, 255));
     }
 };
 
