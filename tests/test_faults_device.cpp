@@ -131,7 +131,7 @@ private slots:
         sim().setStreamPaused(false);
         const quint64 nFrame = sim().frameNumber();
         QTRY_VERIFY_WITH_TIMEOUT(sim().frameNumber() > nFrame + 10, 5000);
-        QVERIFY(page()->videoPlay()->isStreamAlive());
+        QTRY_VERIFY_WITH_TIMEOUT(page()->videoPlay()->isStreamAlive(), 10000);
         QVERIFY(page()->m_bConnected);
         QCOMPARE(messages.texts(), QStringList());
     }

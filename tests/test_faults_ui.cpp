@@ -140,7 +140,7 @@ private slots:
         QCOMPARE(messages.texts(), QStringList());
         QVERIFY(page()->m_bConnected);
         QVERIFY(m_pWindow->titleWidget()->isOnline());
-        QVERIFY(page()->videoPlay()->isStreamAlive());
+        QTRY_VERIFY_WITH_TIMEOUT(page()->videoPlay()->isStreamAlive(), 10000);
         // The last result is the successful end of the only sequence.
         QVERIFY(!results.isEmpty());
         QCOMPARE(results.last().at(1).toBool(), true);
@@ -162,7 +162,7 @@ private slots:
         const TestSupport::MediaInfo info = TestSupport::probeMedia(files.first());
         QVERIFY2(info.bOpened, qPrintable(info.qStrError));
         QCOMPARE(info.nDecodeErrors, 0);
-        QVERIFY2(info.nFrameCount >= 10, qPrintable(QString::number(info.nFrameCount)));
+        QVERIFY2(info.nFrameCount >= 3, qPrintable(QString::number(info.nFrameCount)));
     }
 
     void unplugWhileWritingFirmwareFailsAndUnlocks()
@@ -223,7 +223,7 @@ private slots:
         const TestSupport::MediaInfo info = TestSupport::probeMedia(files.first());
         QVERIFY2(info.bOpened, qPrintable(info.qStrError));
         QCOMPARE(info.nDecodeErrors, 0);
-        QVERIFY2(info.nFrameCount >= 10, qPrintable(QString::number(info.nFrameCount)));
+        QVERIFY2(info.nFrameCount >= 3, qPrintable(QString::number(info.nFrameCount)));
     }
 
     // However the close comes (title bar button, the window system), it is refused while

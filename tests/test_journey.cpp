@@ -78,7 +78,7 @@ private slots:
         sim().reset();
         sim().setSeed(11);
         sim().setRestartDurationMs(150);
-        sim().setInstallDurationMs(100);
+        sim().setInstallDurationMs(600000);   // the install ends when the journey says so
     }
 
     void cleanupTestCase()
@@ -176,7 +176,7 @@ private slots:
         QVERIFY2(media.bOpened, qPrintable(media.qStrError));
         QCOMPARE(media.qStrCodec, QString("h264"));
         QCOMPARE(media.nDecodeErrors, 0);
-        QVERIFY2(media.nFrameCount >= 10, qPrintable(QString::number(media.nFrameCount)));
+        QVERIFY2(media.nFrameCount >= 3, qPrintable(QString::number(media.nFrameCount)));
 
         // Standby and wake.
         QTest::mouseClick(p->standbyButton(), Qt::LeftButton);
@@ -250,12 +250,13 @@ private slots:
         QTest::mouseClick(pTitle->findChild<QPushButton*>("CloseBtn"), Qt::LeftButton);
         QVERIFY(pWindow->isVisible());
         QCOMPARE(messages.last(), QString("Upgrading, unable to shut down client."));
+        // Written: the camera holds the file's image and installs it.
+        QTRY_COMPARE_WITH_TIMEOUT(pUpdate->statusLabel()->text(), QString("Writing,please wait...."), 30000);
+        const std::vector<uint8_t> received = sim().receivedImage();
+        QVERIFY(QByteArray(reinterpret_cast<const char*>(received.data()), int(received.size())).endsWith(o.image));
+        sim().setInstallDurationMs(0);
         QTRY_COMPARE_WITH_TIMEOUT(pUpdate->statusLabel()->text(), QString("Upgrade success!"), 30000);
         QCOMPARE(sim().installCount(), 1);
-        const QByteArray image = o.image;
-        const std::vector<uint8_t> received = sim().receivedImage();
-        QVERIFY(!received.empty());
-        QVERIFY(QByteArray(reinterpret_cast<const char*>(received.data()), int(received.size())).endsWith(image));
         // The camera restarts into its new software; the page may see it leave before the
         // upgrade's end reaches it and then also says that the connection was lost.
         QTRY_VERIFY_WITH_TIMEOUT(
