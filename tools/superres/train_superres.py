@@ -7,9 +7,11 @@ three channels carrying the same luminance. It answers with 1 x 1 x 384 x 512 lu
 values on the 0..255 scale.
 
 Design (chosen for speed under OpenCV's dnn module on a two-core machine):
-  channel 0 -> conv 5x5 (1->24) ReLU -> conv 1x1 (24->12) ReLU -> conv 3x3 (12->12) ReLU
-            -> conv 1x1 (12->24) ReLU -> concat with the input channel
-            -> transposed conv 6x6, stride 2 (25->1)
+  channel 0 -> conv 5x5 (1->24) ReLU -> conv 1x1 (24->12) ReLU
+            -> depthwise conv 3x3 (12 channels) ReLU -> conv 1x1 (12->24) ReLU
+            -> concat with the input channel -> transposed conv 6x6, stride 2 (25->1)
+("--arch dense" uses a full 3x3 convolution instead: no better on the held-out set, and
+about a third slower.)
 The input channel's share of the transposed conv starts as a bicubic enlargement, so the
 rest of the network only has to learn the detail bicubic misses. Depth-to-space through
 PixelShuffle would cost a 4 ms permute in OpenCV 4.6; the transposed conv costs well under
@@ -201,17 +203,24 @@ def add_sensor_noise(lr, rng, temporal, column, row):
 # ----------------------------------------------------------------------------------------
 # Network
 
-def build_net():
+ARCHS = ("dense", "depthwise")
+
+
+def build_net(arch="depthwise"):
     import torch
     import torch.nn as nn
 
     class SuperResNet(nn.Module):
         def __init__(self):
             super().__init__()
+            # "depthwise" swaps the 3x3 convolution for a per-channel one: about a third
+            # less time per frame under OpenCV, for some quality.
+            middle = (nn.Conv2d(12, 12, 3, padding=1, groups=12) if arch == "depthwise"
+                      else nn.Conv2d(12, 12, 3, padding=1))
             self.body = nn.Sequential(
                 nn.Conv2d(1, 24, 5, padding=2), nn.ReLU(),
                 nn.Conv2d(24, 12, 1), nn.ReLU(),
-                nn.Conv2d(12, 12, 3, padding=1), nn.ReLU(),
+                middle, nn.ReLU(),
                 nn.Conv2d(12, 24, 1), nn.ReLU(),
             )
             self.up = nn.ConvTranspose2d(25, 1, 6, stride=2, padding=2)
@@ -297,7 +306,7 @@ def train(args):
     lr_t = torch.from_numpy(lr_pool)
     hr_t = torch.from_numpy(hr_pool.astype(np.float32))
 
-    net = build_net()
+    net = build_net(args.arch)
     if args.resume:
         net.load_state_dict(torch.load(args.resume))
         print(f"resumed from {args.resume}", flush=True)
@@ -432,6 +441,7 @@ def main():
     t.add_argument("--lr", type=float, default=2e-3)
     t.add_argument("--l2-from", type=float, default=0.6,
                    help="share of the run after which the loss is plain L2 (0: L2 throughout)")
+    t.add_argument("--arch", choices=ARCHS, default="depthwise")
     t.add_argument("--seed", type=int, default=TRAIN_SEED, help="seed of the training material")
     t.add_argument("--resume", help="start from the weights of an earlier run (its .pt file)")
     t.add_argument("--max-noise", type=float, default=2.5, help="largest temporal noise, grey levels")
