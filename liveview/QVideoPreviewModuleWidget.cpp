@@ -729,31 +729,25 @@ void QVideoPreviewModuleWidget::updateOverlayMask()
     PtExItem* pMarker = m_pOverlay->marker();
     if (pMarker && pMarker->isVisible() && pMarker->showFlag()) {
         // The cross and the label reach well outside the item's bounding rectangle.
-        const QPoint at(pMarker->pointX(), pMarker->pointY());
         QGraphicsView* pView = m_pOverlay->view();
         QWidget* pViewport = pView->viewport();
+        // Where the view really draws the marker (frame, alignment), in overlay coordinates.
+        const QPoint origin = pViewport->mapTo(m_pOverlay, QPoint(0, 0));
+        const QPoint at = origin + pView->mapFromScene(QPointF(pMarker->pointX(), pMarker->pointY()));
         QRect area(at - QPoint(6, 6), QSize(13, 13));
         QFont font("Arial", 10);
         font.setWeight(63);
-        // Point sizes depend on the device: measure and render at the viewport's resolution,
-        // or the label in the mask differs in size from the one the view draws.
         QRect text = QFontMetrics(font, pViewport).boundingRect(pMarker->labelText());
         text.translate(at + pMarker->computeLabelPos().toPoint());
         area |= text.adjusted(-6, -6, 6, 6);
-        area &= m_pOverlay->rect();
+        area &= m_pOverlay->rect() & QRect(origin, pViewport->size());
         if (!area.isEmpty()) {
-            QImage image(area.size(), QImage::Format_ARGB32_Premultiplied);
-            image.setDotsPerMeterX(qRound(pViewport->logicalDpiX() / 0.0254));
-            image.setDotsPerMeterY(qRound(pViewport->logicalDpiY() / 0.0254));
-            image.fill(Qt::transparent);
-            QPainter painter(&image);
-            painter.setRenderHint(QPainter::Antialiasing);
-            m_pOverlay->scene()->render(&painter, QRectF(image.rect()), QRectF(area));
-            painter.end();
-            // Scene to overlay: where the view really draws the scene (frame, alignment).
-            const QPoint shift = pViewport->mapTo(m_pOverlay, pView->mapFromScene(QPointF(0, 0)));
-            region += QRegion(QBitmap::fromImage(image.createAlphaMask(Qt::ThresholdAlphaDither)))
-                          .translated(area.topLeft() + shift);
+            // The mask is cut from the view's own drawing, so both agree to the pixel whatever
+            // the fonts, resolution or antialiasing.
+            QImage image = pViewport->grab(area.translated(-origin)).toImage();
+            if (image.size() != area.size())
+                image = image.scaled(area.size());
+            region += QRegion(QBitmap::fromImage(image.createAlphaMask(Qt::ThresholdAlphaDither))).translated(area.topLeft());
         }
     }
     if (region.isEmpty())
