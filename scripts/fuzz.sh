@@ -4,6 +4,8 @@
 # build-fuzz/crashes/<target>/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# Paths relative to the checkout let ccache reuse objects between clones (CI builds a fresh one).
+export CCACHE_BASEDIR="$PWD" CCACHE_NOHASHDIR=1
 SECONDS_PER_TARGET=${FUZZ_SECONDS:-60}
 cmake -S fuzz -B build-fuzz -DCMAKE_CXX_COMPILER=clang++ >/dev/null
 cmake --build build-fuzz -j "$(nproc)"

@@ -3,6 +3,8 @@
 # build-asan/ and runs them; any sanitizer report fails the run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# Paths relative to the checkout let ccache reuse objects between clones (CI builds a fresh one).
+export CCACHE_BASEDIR="$PWD" CCACHE_NOHASHDIR=1
 JOBS=${JOBS:-$(nproc)}
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTHERMAVA_SANITIZE=ON \
   -DTHERMAVA_BUILD_BENCH=OFF >/dev/null
