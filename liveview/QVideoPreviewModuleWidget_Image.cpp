@@ -148,9 +148,15 @@ void QVideoPreviewModuleWidget::setSuperResBtnSlots()
         showGuardMessage("Device is recording.");
         return;
     }
+    const bool bDeviceMode = UsbCameraLink::instance().szCapability[DeviceCmd::kCapSuperRes] != 0;
+    // Without a usable network the switch would only show a plain enlargement: say so instead.
+    if (!bDeviceMode && !m_bSuperRes && !m_pVideoPlay->isSuperResolutionReady()) {
+        QTimerMessageboxWidget::showNotice(langText("Operate failed"), QTimerMessageboxWidget::Failure, 2000);
+        return;
+    }
     m_bSuperRes = !m_bSuperRes;
     setImageBtnSelected(m_pSuperResBtn, m_bSuperRes);
-    if (UsbCameraLink::instance().szCapability[DeviceCmd::kCapSuperRes] != 0) {
+    if (bDeviceMode) {
         emit sendSetDeviceSuperResModeSignal(m_bSuperRes ? 1 : 0);
     } else {
         applySuperResolutionLocally();

@@ -166,8 +166,8 @@ private slots:
         QVERIFY(connect(*pWindow));
     }
 
-    // No model file anywhere: super-resolution can be switched on, the picture keeps coming
-    // and a snapshot is still a picture.
+    // No model file anywhere: switching super-resolution on is refused with the failure notice,
+    // the picture keeps coming and a snapshot is still a picture.
     void modelFileMissing()
     {
         TestSupport::ScopedConfigDir dir;
@@ -182,8 +182,11 @@ private slots:
         auto pWindow = makeMainWindow();
         QVideoPreviewModuleWidget* p = pWindow->liveView();
         const bool bConnected = connect(*pWindow);
+        bool bRefused = false;
         if (bConnected) {
+            clearNotice();
             QTest::mouseClick(p->superResButton(), Qt::LeftButton);
+            bRefused = noticeIcon() == QString(kIconFailure) && !p->m_bSuperRes;
             const quint64 nFrame = sim().frameNumber();
             (void)QTest::qWaitFor([&] { return sim().frameNumber() > nFrame + 10; }, 5000);
             QTest::mouseClick(p->snapshotButton(), Qt::LeftButton);
@@ -196,6 +199,7 @@ private slots:
 
         QVERIFY(bConnected);
         QVERIFY(!isSuperResolutionAvailable());
+        QVERIFY(bRefused);
         QVERIFY(bAlive);
         QCOMPARE(snaps.size(), 1);
         QVERIFY(!QImage(snaps.first()).isNull());

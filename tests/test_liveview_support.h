@@ -24,7 +24,9 @@
 
 namespace LiveViewTest {
 
-inline bool noModel() { return false; }
+// A stage that reports itself ready but never runs the network: the engine then shows its
+// plain enlargement, so page tests can switch super-resolution without the model's cost.
+inline bool noModel() { return true; }
 inline bool noRun(const unsigned char*, unsigned char*, int, int, float) { return false; }
 inline const UpscaleStage kNoModel = {noModel, noRun};
 

@@ -28,6 +28,8 @@ class QVideoPlay : public QObject
     Q_OBJECT
 
 public:
+    // Whether the super-resolution stage could be set up when the engine was built.
+    bool isSuperResolutionReady() const { return m_bUpscaleReady; }
     explicit QVideoPlay(QObject* parent = nullptr);
     ~QVideoPlay() override;
 
