@@ -2,10 +2,10 @@
 // thermava-cli badpixels run as a separate process against its own simulated camera.
 
 #include "maintenance/BadPixelTable.h"
+#include "support/CliRunner.h"
 
 #include <QCoreApplication>
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -17,29 +17,12 @@ class TestBadPixelCli : public QObject
 
 private:
     QTemporaryDir m_dir;
-    QString m_cli;
+    QString m_cli = TestSupport::cliPath();
 
-    struct Run
+    // Every run goes through the badpixels subcommand without pauses between its passes.
+    TestSupport::CliRun run(const QStringList& args, const QString& sim = QString())
     {
-        int nExit = -1;
-        QString out;
-        QString err;
-    };
-
-    Run run(const QStringList& args, const QString& sim = QString())
-    {
-        QProcess process;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("THERMAVA_SIM", sim);
-        process.setProcessEnvironment(env);
-        process.start(m_cli, QStringList{"badpixels"} + args + QStringList{"--interval", "0"});
-        Run r;
-        if (!process.waitForFinished(120000))
-            return r;
-        r.nExit = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-        r.out = QString::fromUtf8(process.readAllStandardOutput());
-        r.err = QString::fromUtf8(process.readAllStandardError());
-        return r;
+        return TestSupport::runCli(QStringList{"badpixels"} + args + QStringList{"--interval", "0"}, sim);
     }
 
     QString file(const QString& name, const QByteArray& content)
@@ -54,7 +37,6 @@ private:
 private slots:
     void initTestCase()
     {
-        m_cli = QCoreApplication::applicationDirPath() + "/../bin/thermava-cli";
         QVERIFY(m_dir.isValid());
     }
 
@@ -116,7 +98,7 @@ private slots:
         if (!QFile::exists(m_cli))
             QSKIP("thermava-cli is not built in this build tree");
 
-        Run r = run({"get", "--json"});
+        TestSupport::CliRun r = run({"get", "--json"});
         QCOMPARE(r.nExit, 0);
         QCOMPARE(r.out, QString("{\"pixels\":[],\"columns\":[]}\n"));
 

@@ -1,21 +1,13 @@
 // thermava-cli run as a separate process on the simulated camera: the info subcommand's
 // output and its exit codes when there is no camera or the camera is refused.
 
+#include "support/CliRunner.h"
+
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QtTest>
 
-namespace {
-
-struct Run
-{
-    int nExit = -1;
-    QString out;
-    QString err;
-};
-
-} // namespace
+using Run = TestSupport::CliRun;
 
 class TestDeviceCli : public QObject
 {
@@ -25,29 +17,13 @@ class TestDeviceCli : public QObject
 
     Run run(const QStringList& args, const QString& simConfig = QString())
     {
-        QProcess proc;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.remove(QStringLiteral("THERMAVA_SIM"));
-        if (!simConfig.isEmpty())
-            env.insert(QStringLiteral("THERMAVA_SIM"), simConfig);
-        proc.setProcessEnvironment(env);
-        proc.start(m_tool, args);
-        Run r;
-        if (!proc.waitForFinished(120000)) {
-            proc.kill();
-            proc.waitForFinished();
-            return r;
-        }
-        r.nExit = proc.exitStatus() == QProcess::NormalExit ? proc.exitCode() : -2;
-        r.out = QString::fromUtf8(proc.readAllStandardOutput());
-        r.err = QString::fromUtf8(proc.readAllStandardError());
-        return r;
+        return TestSupport::runCli(args, simConfig);
     }
 
 private slots:
     void initTestCase()
     {
-        m_tool = QCoreApplication::applicationDirPath() + QStringLiteral("/../bin/thermava-cli");
+        m_tool = TestSupport::cliPath();
         if (!QFileInfo::exists(m_tool))
             QSKIP("thermava-cli is not built in this tree");
     }

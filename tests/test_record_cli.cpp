@@ -1,6 +1,7 @@
 // thermava-cli record and snapshot against the simulated camera, as separate processes:
 // segments that follow each other, a recording killed outright that still plays, the size a
 // snapshot gets from rotation and super-resolution, the logo, and bad command lines.
+#include "support/CliRunner.h"
 #include "support/MediaProbe.h"
 #include "support/TestSupport.h"
 
@@ -15,26 +16,16 @@
 
 namespace {
 
-QString cliPath() { return QCoreApplication::applicationDirPath() + "/../bin/thermava-cli"; }
+using TestSupport::cliPath;
 
 // Runs the tool to its end; returns stdout lines, fills the exit code.
 QStringList runCli(const QStringList& args, int* pnExit, int nTimeoutMs = 120000)
 {
-    QProcess cli;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("THERMAVA_SIM", "seed=5");
-    cli.setProcessEnvironment(env);
-    cli.start(cliPath(), args);
-    if (!cli.waitForFinished(nTimeoutMs)) {
-        cli.kill();
-        cli.waitForFinished();
-        *pnExit = -1;
-        return {};
-    }
-    *pnExit = cli.exitStatus() == QProcess::NormalExit ? cli.exitCode() : -1;
-    if (*pnExit != 0)
-        qWarning("%s", cli.readAllStandardError().constData());
-    return QString::fromUtf8(cli.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+    const TestSupport::CliRun r = TestSupport::runCli(args, "seed=5", nTimeoutMs);
+    *pnExit = r.nExit;
+    if (r.nExit != 0)
+        qWarning("%s", qPrintable(r.err));
+    return r.out.split('\n', Qt::SkipEmptyParts);
 }
 
 } // namespace

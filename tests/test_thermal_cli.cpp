@@ -1,12 +1,10 @@
 // thermava-cli temps against the simulated camera: five records a second whose maximum is the
 // hot object's temperature, as one JSON object per line.
-#include "support/TestSupport.h"
+#include "support/CliRunner.h"
 
-#include <QCoreApplication>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QtTest>
 
 class TestThermalCli : public QObject
@@ -16,17 +14,12 @@ class TestThermalCli : public QObject
 private slots:
     void tempsPrintsOneRecordPer200Ms()
     {
-        const QString qStrCli = QCoreApplication::applicationDirPath() + "/../bin/thermava-cli";
-        if (!QFileInfo::exists(qStrCli))
+        if (!QFileInfo::exists(TestSupport::cliPath()))
             QSKIP("thermava-cli is not built");
-        QProcess cli;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("THERMAVA_SIM", "hot=72;seed=3");
-        cli.setProcessEnvironment(env);
-        cli.start(qStrCli, {"temps", "--seconds", "1", "--json", "--interval", "50"});
-        QVERIFY(cli.waitForFinished(60000));
-        QCOMPARE(cli.exitCode(), 0);
-        const QList<QByteArray> lines = cli.readAllStandardOutput().trimmed().split('\n');
+        const TestSupport::CliRun run =
+            TestSupport::runCli({"temps", "--seconds", "1", "--json", "--interval", "50"}, "hot=72;seed=3", 60000);
+        QCOMPARE(run.nExit, 0);
+        const QList<QByteArray> lines = run.out.toUtf8().trimmed().split('\n');
         QCOMPARE(lines.size(), 5);
         for (const QByteArray& line : lines) {
             const QJsonObject obj = QJsonDocument::fromJson(line).object();
@@ -39,10 +32,7 @@ private slots:
         }
 
         // A bad duration is refused before anything is connected.
-        QProcess bad;
-        bad.start(qStrCli, {"temps", "--seconds", "soon"});
-        QVERIFY(bad.waitForFinished(30000));
-        QCOMPARE(bad.exitCode(), 2);
+        QCOMPARE(TestSupport::runCli({"temps", "--seconds", "soon"}, QString(), 30000).nExit, 2);
     }
 };
 

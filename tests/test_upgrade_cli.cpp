@@ -2,10 +2,10 @@
 // camera: the exit status says whether the camera confirmed the install.
 
 #include "maintenance/FirmwareImage.h"
+#include "support/CliRunner.h"
 
 #include <QCoreApplication>
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -15,30 +15,9 @@ class TestUpgradeCli : public QObject
 
 private:
     QTemporaryDir m_dir;
-    QString m_cli;
+    QString m_cli = TestSupport::cliPath();
 
-    struct Run
-    {
-        int nExit = -1;
-        QString out;
-        QString err;
-    };
-
-    Run run(const QStringList& args, const QString& sim)
-    {
-        QProcess process;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("THERMAVA_SIM", sim);
-        process.setProcessEnvironment(env);
-        process.start(m_cli, args);
-        Run r;
-        if (!process.waitForFinished(120000))
-            return r;
-        r.nExit = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-        r.out = QString::fromUtf8(process.readAllStandardOutput());
-        r.err = QString::fromUtf8(process.readAllStandardError());
-        return r;
-    }
+    TestSupport::CliRun run(const QStringList& args, const QString& sim) { return TestSupport::runCli(args, sim); }
 
     QString write(const QString& name, const Firmware::BuildOptions& o)
     {
@@ -53,7 +32,6 @@ private:
 private slots:
     void initTestCase()
     {
-        m_cli = QCoreApplication::applicationDirPath() + "/../bin/thermava-cli";
         if (!QFile::exists(m_cli))
             QSKIP("thermava-cli is not built in this build tree");
         QVERIFY(m_dir.isValid());
@@ -70,7 +48,7 @@ private slots:
         const QString good = write("good.bin", o);
         const QStringList fast = {"--interval", "0", "--poll-interval", "20"};
 
-        Run r = run(QStringList{"upgrade", good} + fast, "installms=200;restartms=100");
+        TestSupport::CliRun r = run(QStringList{"upgrade", good} + fast, "installms=200;restartms=100");
         QCOMPARE(r.nExit, 0);
         QVERIFY2(r.out.contains("installing: 100%"), qPrintable(r.out));
         QVERIFY(r.err.contains("100%"));   // the progress bar
