@@ -209,15 +209,6 @@ bool benchWholeStage(int w, int h, int nFrames, const std::string& strDir, const
     return true;
 }
 
-int g_nRenderHandle = 0;
-RenderHandle quietCreate(const RenderCreateInfo*) { return &g_nRenderHandle; }
-void quietSize(RenderHandle, int, int) {}
-void quietDraw(RenderHandle, const RenderFrameDesc*, const RenderRect*, int) {}
-void quietPresent(RenderHandle) {}
-void quietDetach(RenderHandle, const uint8_t*) {}
-void quietDestroy(RenderHandle) {}
-const RenderEngineApi kQuietRenderer = {quietCreate, quietSize, quietDraw, quietPresent, quietDetach, quietDestroy};
-
 // One engine pass per frame (palette, gamma and the rest, no drawing), with and without a
 // recording running; the difference of the medians is what recording adds.
 bool benchEngine(int w, int h, int nFrames, const QString& qStrDir, double& fAddedMedian, double& fAddedP95)
@@ -262,7 +253,7 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     initThermavaResources();
-    setRenderEngine(&kQuietRenderer);
+    setRenderEngine(&nullRenderEngineApi());
     const int nFrames = argc > 1 ? std::max(20, std::atoi(argv[1])) : 500;
     const std::string strDir = std::filesystem::temp_directory_path().string();
     const int nSizes[][2] = {{256, 192}, {512, 384}};

@@ -92,17 +92,6 @@ bool parseOptions(int argc, char** argv, Options& o)
     return o.fMinutes > 0 && o.nSegmentSeconds > 0 && o.fFps > 0;
 }
 
-// ---- a renderer that draws nothing -----------------------------------------------------------
-int g_nHeadlessHandle = 0;
-RenderHandle headlessCreate(const RenderCreateInfo*) { return &g_nHeadlessHandle; }
-void headlessSize(RenderHandle, int, int) {}
-void headlessDraw(RenderHandle, const RenderFrameDesc*, const RenderRect*, int) {}
-void headlessPresent(RenderHandle) {}
-void headlessDetach(RenderHandle, const uint8_t*) {}
-void headlessDestroy(RenderHandle) {}
-const RenderEngineApi kHeadless = {headlessCreate, headlessSize, headlessDraw, headlessPresent, headlessDetach,
-                                   headlessDestroy};
-
 // ---- where each segment's pictures fall in time -------------------------------------------------
 // The MP4 writer stamps every picture with the moment it is written, on the monotonic clock,
 // relative to the segment's first picture. Watching the clock it reads (the same steady clock
@@ -311,7 +300,7 @@ int run(const Options& o)
     initThermavaResources();
     registerThermavaMetaTypes();
     if (!o.bWindow)
-        setRenderEngine(&kHeadless);
+        setRenderEngine(&nullRenderEngineApi());
 
     std::unique_ptr<QTemporaryDir> pTemp;
     QString qStrOut = o.qStrOut;
@@ -337,7 +326,8 @@ int run(const Options& o)
 
     // The live view's arrangement: engine and thermal data worker on threads of their own.
     std::unique_ptr<QWidget> pWindow;
-    void* pTarget = &g_nHeadlessHandle;
+    static int s_nNoWindow = 0;   // any non-null window will do for the null renderer
+    void* pTarget = &s_nNoWindow;
     if (o.bWindow) {
         pWindow.reset(new QWidget);
         pWindow->setAttribute(Qt::WA_NativeWindow);

@@ -29,16 +29,6 @@
 
 namespace {
 
-// A renderer that draws nothing, so the engine runs its window pipeline (palette, rotation).
-int g_nRenderHandle = 0;
-RenderHandle fakeCreate(const RenderCreateInfo*) { return &g_nRenderHandle; }
-void fakeSize(RenderHandle, int, int) {}
-void fakeDraw(RenderHandle, const RenderFrameDesc*, const RenderRect*, int) {}
-void fakePresent(RenderHandle) {}
-void fakeDetach(RenderHandle, const uint8_t*) {}
-void fakeDestroy(RenderHandle) {}
-const RenderEngineApi kQuietRenderer = {fakeCreate, fakeSize, fakeDraw, fakePresent, fakeDetach, fakeDestroy};
-
 // Clocks the test moves by hand: the writer's arrival stamps and the engine's tick count.
 std::atomic<int64_t> g_nMicros{0};
 std::atomic<uint32_t> g_nTick{1000};
@@ -128,7 +118,8 @@ private slots:
     void initTestCase()
     {
         TestSupport::initCommon();
-        setRenderEngine(&kQuietRenderer);
+        // Draws nothing, so the engine runs its window pipeline (palette, rotation).
+        setRenderEngine(&nullRenderEngineApi());
         setStreamConvertorClock([] { return g_nMicros.load(); });
         setTickSourceForTests(fakeTick);
     }

@@ -20,15 +20,6 @@
 
 namespace {
 
-int g_nRenderHandle = 0;
-RenderHandle fakeCreate(const RenderCreateInfo*) { return &g_nRenderHandle; }
-void fakeSize(RenderHandle, int, int) {}
-void fakeDraw(RenderHandle, const RenderFrameDesc*, const RenderRect*, int) {}
-void fakePresent(RenderHandle) {}
-void fakeDetach(RenderHandle, const uint8_t*) {}
-void fakeDestroy(RenderHandle) {}
-const RenderEngineApi kQuietRenderer = {fakeCreate, fakeSize, fakeDraw, fakePresent, fakeDetach, fakeDestroy};
-
 std::vector<uint8_t> greyFrame(uint8_t luma, int w = 256, int h = 192)
 {
     std::vector<uint8_t> f(size_t(w) * size_t(h) * 2);
@@ -79,7 +70,7 @@ private slots:
     void initTestCase()
     {
         TestSupport::initCommon();
-        setRenderEngine(&kQuietRenderer);
+        setRenderEngine(&nullRenderEngineApi());
     }
 
     void init()

@@ -67,6 +67,8 @@ const RenderEngineApi& renderEngine();
 void setRenderEngine(const RenderEngineApi* pApi);
 // The SDL2 implementation itself.
 const RenderEngineApi& sdlRenderEngineApi();
+// A renderer that accepts every call and draws nothing (any non-null window will do).
+const RenderEngineApi& nullRenderEngineApi();
 
 // Where a picture of srcW x srcH lands in a window of winW x winH: scaled to fit with its
 // aspect ratio kept and centred. Overlays drawn over the video use the same placement.

@@ -16,17 +16,6 @@
 
 namespace {
 
-// A renderer that shows nothing: the engine still runs every stage before the display.
-int g_nHeadlessHandle = 0;
-RenderHandle headlessCreate(const RenderCreateInfo*) { return &g_nHeadlessHandle; }
-void headlessSize(RenderHandle, int, int) {}
-void headlessDraw(RenderHandle, const RenderFrameDesc*, const RenderRect*, int) {}
-void headlessPresent(RenderHandle) {}
-void headlessDetach(RenderHandle, const uint8_t*) {}
-void headlessDestroy(RenderHandle) {}
-const RenderEngineApi kHeadless = {headlessCreate, headlessSize, headlessDraw, headlessPresent, headlessDetach,
-                                   headlessDestroy};
-
 struct PaletteName
 {
     const char* pszName;
@@ -85,7 +74,7 @@ CliPictureEngine::CliPictureEngine(const CliPictureOptions& options)
         return true;
     }();
     Q_UNUSED(s_bResources);
-    setRenderEngine(&kHeadless);
+    setRenderEngine(&nullRenderEngineApi());
     g_nDirection = options.nRotate;
     g_bFreeze = false;
     m_pEngine = new QVideoPlay;
@@ -115,7 +104,7 @@ bool CliPictureEngine::waitForFrames(int nFrames, int nTimeoutMs)
     const QMetaObject::Connection counter = QObject::connect(
         m_pEngine, &QVideoPlay::sendCalcuYDataSignal, m_pEngine, [&nSeen](unsigned char*, int) { ++nSeen; },
         Qt::DirectConnection);
-    // Any non-null handle: the headless renderer never looks at it.
+    // Any non-null handle: the null renderer never looks at it.
     QMetaObject::invokeMethod(m_pEngine, "setVideoPlaySlots", Qt::BlockingQueuedConnection,
                               Q_ARG(void*, static_cast<void*>(m_pEngine)), Q_ARG(bool, true));
     QElapsedTimer waited;
