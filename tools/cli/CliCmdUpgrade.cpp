@@ -17,20 +17,6 @@
 
 namespace {
 
-bool readInt(const QCommandLineParser& parser, const QString& name, int nMin, int nMax, int* pnValue, QString* pError)
-{
-    if (!parser.isSet(name))
-        return true;
-    bool bOk = false;
-    const int nValue = parser.value(name).toInt(&bOk);
-    if (!bOk || nValue < nMin || nValue > nMax) {
-        *pError = QStringLiteral("--%1 takes a whole number from %2 to %3").arg(name).arg(nMin).arg(nMax);
-        return false;
-    }
-    *pnValue = nValue;
-    return true;
-}
-
 QString byteText(qint64 n)
 {
     if (n >= 10 * 1024 * 1024)

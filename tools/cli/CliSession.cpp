@@ -35,6 +35,8 @@ QString refusalReason()
     return QStringLiteral("camera refused");
 }
 
+} // namespace
+
 bool readInt(const QCommandLineParser& parser, const QString& name, int nMin, int nMax, int* pnValue, QString* pError)
 {
     if (!parser.isSet(name))
@@ -48,8 +50,6 @@ bool readInt(const QCommandLineParser& parser, const QString& name, int nMin, in
     *pnValue = nValue;
     return true;
 }
-
-} // namespace
 
 void addConnectOptions(QCommandLineParser& parser)
 {

@@ -17,6 +17,9 @@ struct CliConnectOptions
 
 // --passes and --interval, shared by every subcommand that talks to the camera.
 void addConnectOptions(QCommandLineParser& parser);
+// Reads an integer option when it is given; false (with a message) when it is not a whole
+// number from nMin to nMax. *pnValue is left alone when the option is absent.
+bool readInt(const QCommandLineParser& parser, const QString& name, int nMin, int nMax, int* pnValue, QString* pError);
 // False (with a message) when a value is not a number in range.
 bool readConnectOptions(const QCommandLineParser& parser, CliConnectOptions* pOptions, QString* pError);
 
