@@ -245,29 +245,18 @@ void QVideoPreviewModuleWidget::setStandbyModeBtnSlots()
         showGuardMessage("Video is freezing.");
         return;
     }
-    if (m_bStandby) {
-        if (!setWorkMode(4)) {
-            showGuardMessage("Fail to start sleep mode.");
-            return;
-        }
-        m_bStandby = false;
-        m_pStandbyBtn->setBtnText(langText("Standby"));
-        setImageBtnSelected(m_pStandbyBtn, false);
-        emit sendStandbyModeChangedSignal(false);
-        g_bStandby = false;
-        setStandbyModeSlots(false);
-    } else {
-        if (!setWorkMode(5)) {
-            showGuardMessage("Fail to start sleep mode.");
-            return;
-        }
-        m_bStandby = true;
-        m_pStandbyBtn->setBtnText(langText("Start Device"));
-        setImageBtnSelected(m_pStandbyBtn, true);
-        emit sendStandbyModeChangedSignal(true);
-        g_bStandby = true;
-        setStandbyModeSlots(true);
+    // Work mode 5 puts the camera to sleep, 4 wakes it.
+    const bool bSleep = !m_bStandby;
+    if (!setWorkMode(bSleep ? 5 : 4)) {
+        showGuardMessage("Fail to start sleep mode.");
+        return;
     }
+    m_bStandby = bSleep;
+    m_pStandbyBtn->setBtnText(langText(bSleep ? "Start Device" : "Standby"));
+    setImageBtnSelected(m_pStandbyBtn, bSleep);
+    emit sendStandbyModeChangedSignal(bSleep);
+    g_bStandby = bSleep;
+    setStandbyModeSlots(bSleep);
 }
 
 bool QVideoPreviewModuleWidget::setWorkMode(int nMode)
