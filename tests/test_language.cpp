@@ -135,6 +135,15 @@ QMap<QString, int> keyCounts(const QVector<Item>& items)
 
 QString resourcePath(const char* lang) { return QString(":/Resource/Lang_%1.xml").arg(lang); }
 
+// Items each shipped table held before the client appended texts of its own after them.
+int originalItems(const char* lang) { return QByteArray(lang) == "EN" ? 302 : 300; }
+
+// The texts appended after the original items (empty while none are).
+QVector<Item> addedItems(const char* lang)
+{
+    return readRawTable(resourcePath(lang)).items.mid(originalItems(lang));
+}
+
 } // namespace
 
 class TestLanguage : public QObject
@@ -207,7 +216,7 @@ private slots:
         QCOMPARE(getLangText(table, "Avg"), english ? QString("Avg") : QString());
         QCOMPARE(getLangText(table, "Device is not connect."),
                  english ? QString("Device is not connect.") : QString::fromUtf8("设备未连接"));
-        QCOMPARE(table.size(), english ? 300 : 299);
+        QCOMPARE(table.size(), (english ? 300 : 299) + addedItems(english ? "EN" : "CN").size());
         QVERIFY(getLangText(table, "No such key").isEmpty());
     }
 
@@ -244,9 +253,10 @@ private slots:
                 QVERIFY2(line.trimmed().endsWith("/>") && line.count("<item") == 1, line.constData());
             }
         }
-        QCOMPARE(itemLines, items);
-        QCOMPARE(raw.items.size(), items);
-        QCOMPARE(keyCounts(raw.items).size(), keys);
+        const int added = raw.items.size() - items;
+        QVERIFY(added >= 0);
+        QCOMPARE(itemLines, raw.items.size());
+        QCOMPARE(keyCounts(raw.items).size(), keys + added);
 
         for (const Item& item : raw.items)
             QVERIFY2(!item.first.isEmpty() && !item.second.isEmpty(), qPrintable(item.first));
@@ -254,15 +264,33 @@ private slots:
         // What the loader makes of the file agrees with the file itself.
         LangTable table;
         loadLanguageFile(table, path);
-        QCOMPARE(table.size(), keys);
+        QCOMPARE(table.size(), keys + added);
         for (const Item& item : raw.items)
             QCOMPARE(getLangText(table, item.first), item.second);
     }
 
+    // Texts the client added sit after every original item, in the same order in both tables,
+    // with keys the original items never used.
+    void appendedTexts()
+    {
+        const QVector<Item> en = addedItems("EN");
+        const QVector<Item> cn = addedItems("CN");
+        QCOMPARE(en.size(), cn.size());
+        const QMap<QString, int> originalEn = keyCounts(readRawTable(resourcePath("EN")).items.mid(0, originalItems("EN")));
+        const QMap<QString, int> originalCn = keyCounts(readRawTable(resourcePath("CN")).items.mid(0, originalItems("CN")));
+        for (int i = 0; i < en.size(); ++i) {
+            QCOMPARE(cn[i].first, en[i].first);
+            QVERIFY2(!originalEn.contains(en[i].first) && !originalCn.contains(en[i].first), qPrintable(en[i].first));
+        }
+        QCOMPARE(keyCounts(en).size(), en.size());
+    }
+
     void shippedKeysAndRepeats()
     {
-        const RawTable en = readRawTable(resourcePath("EN"));
-        const RawTable cn = readRawTable(resourcePath("CN"));
+        RawTable en = readRawTable(resourcePath("EN"));
+        RawTable cn = readRawTable(resourcePath("CN"));
+        en.items = en.items.mid(0, originalItems("EN"));
+        cn.items = cn.items.mid(0, originalItems("CN"));
 
         QStringList firstOrder;
         for (const Item& item : en.items)

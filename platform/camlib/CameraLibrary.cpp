@@ -1,12 +1,29 @@
 #include "platform/camlib/CameraLibrary.h"
+#include "platform/camlib/CameraBackend.h"
 
+#include "platform/simcam/SimCamera.h"
 #include "platform/simcam/SimCameraLibrary.h"
 
 #include <atomic>
 
 namespace {
 std::atomic<const CameraLibraryApi*> g_boundLibrary{nullptr};
+std::atomic<const CameraBackendEvents*> g_boundEvents{nullptr};
+
+const CameraBackendEvents& simCameraBackendEvents()
+{
+    static const CameraBackendEvents events = {
+        [](std::function<void(bool)> fnListener) { return SimCamera::instance().addHotplugListener(std::move(fnListener)); },
+        [](int nId) { SimCamera::instance().removeHotplugListener(nId); },
+        [] {
+            CameraBackendDescription desc;
+            desc.backend = "simulated";
+            return desc;
+        },
+    };
+    return events;
 }
+} // namespace
 
 const CameraLibraryApi& cameraLibrary()
 {
@@ -15,3 +32,11 @@ const CameraLibraryApi& cameraLibrary()
 }
 
 void setCameraLibrary(const CameraLibraryApi* pApi) { g_boundLibrary.store(pApi); }
+
+const CameraBackendEvents& cameraBackendEvents()
+{
+    const CameraBackendEvents* pEvents = g_boundEvents.load();
+    return pEvents ? *pEvents : simCameraBackendEvents();
+}
+
+void setCameraBackendEvents(const CameraBackendEvents* pEvents) { g_boundEvents.store(pEvents); }
