@@ -10,6 +10,7 @@ PACKAGES=(
   libavcodec-dev libavformat-dev libavutil-dev libswscale-dev ffmpeg
   libsdl2-dev
   libudev-dev
+  libusb-1.0-0-dev
   xvfb xauth x11-utils
   fonts-wqy-microhei
   clang libclang-rt-14-dev
