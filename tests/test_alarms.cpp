@@ -1,0 +1,151 @@
+// Alarms: rule evaluation with hold and hysteresis, the alarm log and trend CSV files, the
+// temperatures of a frame region and their distribution, and thermava-cli watch/report.
+#include "alarms/AlarmEngine.h"
+#include "alarms/AlarmLog.h"
+#include "alarms/AlarmTrend.h"
+#include "alarms/FrameStats.h"
+#include "support/TestSupport.h"
+
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace Alarm;
+
+namespace {
+
+Sample sceneSample(qint64 nMs, float fMax, float fMin = 20.0f, float fAvg = 25.0f)
+{
+    Sample s;
+    s.nTimeMs = nMs;
+    s.scene = {fMax, fMin, fAvg};
+    return s;
+}
+
+} // namespace
+
+class TestAlarms : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void ruleFiresOncePerCrossingWithHoldAndHysteresis()
+    {
+        Rule above;
+        above.fThresholdC = 60.0f;
+        above.fHoldSec = 1.0;
+        Rule below;
+        below.nType = BelowMin;
+        below.fThresholdC = 10.0f;
+        Engine engine;
+        QVERIFY(engine.setRules({above, below}, 0).empty());
+        // Over the line for less than the hold time: nothing; the dip restarts the hold.
+        QVERIFY(engine.feed(sceneSample(0, 61)).empty());
+        QVERIFY(engine.feed(sceneSample(800, 59)).empty());
+        QVERIFY(engine.feed(sceneSample(1000, 61)).empty());
+        QVERIFY(engine.feed(sceneSample(1800, 62)).empty());
+        std::vector<Event> ev = engine.feed(sceneSample(2000, 62));
+        QCOMPARE(int(ev.size()), 1);
+        QVERIFY(ev[0].bStart);
+        QCOMPARE(ev[0].nRule, 0);
+        QCOMPARE(ev[0].fValueC, 62.0f);
+        // Staying above, or falling within the hysteresis, neither repeats nor ends it.
+        QVERIFY(engine.feed(sceneSample(2200, 65)).empty());
+        QVERIFY(engine.feed(sceneSample(2400, 59.5f)).empty());
+        QVERIFY(engine.isActive(0));
+        ev = engine.feed(sceneSample(2600, 58.9f));
+        QCOMPARE(int(ev.size()), 1);
+        QVERIFY(!ev[0].bStart);
+        QVERIFY(engine.feed(sceneSample(2800, 58)).empty());
+        // The below-minimum rule reads the minimum.
+        ev = engine.feed(sceneSample(3000, 30, 9.0f));
+        QCOMPARE(int(ev.size()), 1);
+        QCOMPARE(ev[0].nRule, 1);
+        // Changing the rule's threshold ends its alarm; changing only an action keeps it.
+        below.bSnapshot = true;
+        QVERIFY(engine.setRules({above, below}, 3100).empty());
+        below.fThresholdC = 5.0f;
+        ev = engine.setRules({above, below}, 3200);
+        QCOMPARE(int(ev.size()), 1);
+        QVERIFY(!ev[0].bStart && ev[0].nRule == 1);
+    }
+
+    void itemRuleEndsWhenItsItemGoes()
+    {
+        Rule rule;
+        rule.nSource = 3;
+        rule.nType = AboveAvg;
+        rule.fThresholdC = 40.0f;
+        Engine engine;
+        engine.setRules({rule}, 0);
+        Sample s = sceneSample(0, 90, 20, 90);   // the scene alone does not trip an item rule
+        QVERIFY(engine.feed(s).empty());
+        s.items.insert(3, {50, 30, 41});
+        QCOMPARE(int(engine.feed(s).size()), 1);
+        s.items.clear();
+        const std::vector<Event> ev = engine.feed(s);
+        QCOMPARE(int(ev.size()), 1);
+        QVERIFY(!ev[0].bStart);
+    }
+
+    void logAndTrendCsvParse()
+    {
+        QTemporaryDir dir;
+        const AlarmLog log(dir.path() + "/sub/AlarmLog.csv");
+        LogEntry e;
+        e.time = QDateTime::currentDateTime();
+        e.qStrRule = "Above(Max Temper) 60.0 \"scene\", hold 1 s";
+        e.fValueC = 61.25f;
+        e.files = QStringList{dir.path() + "/a,b.jpg", dir.path() + "/c.mp4"};
+        QVERIFY(log.append(e));
+        e.bStart = false;
+        e.files.clear();
+        QVERIFY(log.append(e));
+        const QList<LogEntry> back = log.read();
+        QCOMPARE(back.size(), 2);
+        QCOMPARE(back[0].qStrRule, e.qStrRule);
+        QCOMPARE(back[0].files.size(), 2);
+        QCOMPARE(back[0].fValueC, 61.25f);
+        QVERIFY(back[0].bStart && !back[1].bStart);
+        QCOMPARE(back[0].time.toMSecsSinceEpoch(), e.time.toMSecsSinceEpoch());
+        // An unwritable place is reported, not ignored.
+        QVERIFY(!AlarmLog("/proc/no/AlarmLog.csv").append(e));
+
+        TrendBuffer trend(1000);
+        for (int i = 0; i < 10; ++i) {
+            Sample s = sceneSample(i * 200, 60 + i);
+            if (i >= 8)
+                s.items.insert(2, {40, 30, 35});
+            trend.add(s);
+        }
+        QCOMPARE(int(trend.samples().size()), 6);   // 800 .. 1800 ms
+        const QList<QStringList> rows = parseCsv(trend.toCsv());
+        QCOMPARE(rows.size(), 7);
+        QCOMPARE(rows[0].size(), 7);
+        QCOMPARE(rows[1][1], QString("64.00"));
+        QCOMPARE(rows[1][4], QString());
+        QCOMPARE(rows[6][6], QString("35.00"));
+    }
+
+    void regionAndHistogramFollowTheLuminanceModel()
+    {
+        // 4 x 2 frame: luminance 10 everywhere, 110 in the right half of the bottom row.
+        const int w = 4, h = 2;
+        std::vector<uint8_t> uyvy(size_t(w * h * 2), 128);
+        for (int i = 0; i < w * h; ++i)
+            uyvy[size_t(2 * i + 1)] = 10;
+        uyvy[2 * 6 + 1] = uyvy[2 * 7 + 1] = 110;
+        const LumaModel model = frameModel(uyvy.data(), w, h, 20.0f, 70.0f);
+        Stats st;
+        QVERIFY(regionStats(uyvy.data(), w, h, QRect(1, 1, 10, 10), model, &st));   // clipped to 3 x 1
+        QCOMPARE(st.fMax, 70.0f);
+        QCOMPARE(st.fMin, 20.0f);
+        QVERIFY(qAbs(st.fAvg - (20.0f + 50.0f * 2 / 3)) < 1e-4f);
+        QVERIFY(!regionStats(uyvy.data(), w, h, QRect(5, 0, 2, 2), model, &st));
+        const Histogram hist = frameHistogram(uyvy.data(), w, h, model, 5);
+        QCOMPARE(hist.nTotal, 8);
+        QCOMPARE(hist.counts, (std::vector<int>{6, 0, 0, 0, 2}));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestAlarms)
+#include "test_alarms.moc"
