@@ -121,7 +121,7 @@ QVideoPreviewModuleWidget::QVideoPreviewModuleWidget(QWidget* parent) : QWidget(
     m_pHotplugMonitor = new UsbHotplugMonitor(this);
     connect(m_pHotplugMonitor, &UsbHotplugMonitor::deviceChanged, this,
             &QVideoPreviewModuleWidget::handleDeviceChange);
-    if (!m_pHotplugMonitor->hasKernelSource() && !m_pHotplugMonitor->hasSimulatedSource())
+    if (!m_pHotplugMonitor->hasKernelSource() && !m_pHotplugMonitor->hasBackendSource())
         qDebug() << "注册失败";
     m_pSessionMonitor = new SessionLockMonitor(this);
     connect(m_pSessionMonitor, &SessionLockMonitor::sessionLocked, this, [this] { handleSessionLock(true); });

@@ -35,3 +35,5 @@ struct CameraBackendEvents
 const CameraBackendEvents& cameraBackendEvents();
 // Binds the events beside setCameraLibrary (null restores the simulated camera's).
 void setCameraBackendEvents(const CameraBackendEvents* pEvents);
+// The simulated camera's events (bound when nothing else is).
+const CameraBackendEvents& simCameraBackendEvents();

@@ -9,6 +9,7 @@
 namespace {
 std::atomic<const CameraLibraryApi*> g_boundLibrary{nullptr};
 std::atomic<const CameraBackendEvents*> g_boundEvents{nullptr};
+} // namespace
 
 const CameraBackendEvents& simCameraBackendEvents()
 {
@@ -23,7 +24,6 @@ const CameraBackendEvents& simCameraBackendEvents()
     };
     return events;
 }
-} // namespace
 
 const CameraLibraryApi& cameraLibrary()
 {

@@ -1,8 +1,6 @@
 #include "platform/usbnotify/UsbHotplugMonitor.h"
 
-#include "platform/camlib/CameraLibrary.h"
-#include "platform/simcam/SimCamera.h"
-#include "platform/simcam/SimCameraLibrary.h"
+#include "platform/camlib/CameraBackend.h"
 
 #include <QDebug>
 #include <QMetaObject>
@@ -23,29 +21,31 @@ struct UsbHotplugMonitor::Relay
 UsbHotplugMonitor::UsbHotplugMonitor(QObject* parent) : QObject(parent), m_pRelay(std::make_shared<Relay>())
 {
     m_pRelay->pTarget = this;
-    openKernelSource();
 
-    if (&cameraLibrary() == &simCameraLibraryApi()) {
-        std::weak_ptr<Relay> weak = m_pRelay;
-        m_nSimListenerId = SimCamera::instance().addHotplugListener([weak](bool bArrived) {
-            std::shared_ptr<Relay> relay = weak.lock();
-            if (!relay)
-                return;
-            std::lock_guard<std::mutex> lk(relay->m);
-            if (!relay->pTarget)
-                return;
-            // Posted while the target is known alive; a posted call dies with its receiver.
-            UsbHotplugMonitor* pTarget = relay->pTarget;
-            QMetaObject::invokeMethod(
-                pTarget, [pTarget, bArrived] { emit pTarget->deviceChanged(bArrived); }, Qt::QueuedConnection);
-        });
-    }
+    // The bound camera's own arrival and removal; a backend without a source of its own gets
+    // every USB device's events from the kernel, and the live view probes the camera.
+    std::weak_ptr<Relay> weak = m_pRelay;
+    m_pEvents = &cameraBackendEvents();
+    m_nBackendListenerId = m_pEvents->addHotplugListener([weak](bool bArrived) {
+        std::shared_ptr<Relay> relay = weak.lock();
+        if (!relay)
+            return;
+        std::lock_guard<std::mutex> lk(relay->m);
+        if (!relay->pTarget)
+            return;
+        // Posted while the target is known alive; a posted call dies with its receiver.
+        UsbHotplugMonitor* pTarget = relay->pTarget;
+        QMetaObject::invokeMethod(
+            pTarget, [pTarget, bArrived] { emit pTarget->deviceChanged(bArrived); }, Qt::QueuedConnection);
+    });
+    if (m_nBackendListenerId < 0)
+        openKernelSource();
 }
 
 UsbHotplugMonitor::~UsbHotplugMonitor()
 {
-    if (m_nSimListenerId >= 0)
-        SimCamera::instance().removeHotplugListener(m_nSimListenerId);
+    if (m_nBackendListenerId >= 0)
+        m_pEvents->removeHotplugListener(m_nBackendListenerId);
     {
         std::lock_guard<std::mutex> lk(m_pRelay->m);
         m_pRelay->pTarget = nullptr;
