@@ -4,8 +4,10 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
+#include <QFileInfo>
 #include <QMutex>
 #include <QMutexLocker>
+#include <QStandardPaths>
 #include <memory>
 
 namespace ConfigStore {
@@ -17,7 +19,27 @@ QString g_baseOverride;
 
 QString defaultFolder(const char* name) { return baseDir() + "/" + name; }
 
+// An installed client cannot write beside itself; its files then go to the user's own
+// folders. Which user folder each default moves to, with the sub-folder under it.
+QString userFolder(QStandardPaths::StandardLocation location, const char* sub)
+{
+    QString root = QStandardPaths::writableLocation(location);
+    if (root.isEmpty())
+        root = QDir::homePath();
+    return root + "/" + sub;
+}
+
 } // namespace
+
+bool isPortable()
+{
+    {
+        QMutexLocker lock(&g_storeMutex);
+        if (!g_baseOverride.isEmpty())
+            return true;
+    }
+    return QFileInfo(QCoreApplication::applicationDirPath()).isWritable();
+}
 
 QString baseDir()
 {
@@ -27,11 +49,18 @@ QString baseDir()
     return QCoreApplication::applicationDirPath();
 }
 
+QString configDir()
+{
+    if (isPortable())
+        return baseDir();
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + "/thermava";
+}
+
 QSettings* config()
 {
+    const QString dir = configDir();
     QMutexLocker lock(&g_storeMutex);
     if (!g_store) {
-        const QString dir = g_baseOverride.isEmpty() ? QCoreApplication::applicationDirPath() : g_baseOverride;
         // The doubled separator is how the path has always been built; Qt normalises it.
         g_store = std::make_unique<QSettings>(dir + "//" + "Config.ini", QSettings::IniFormat);
         g_store->setIniCodec("utf-8");
@@ -68,7 +97,7 @@ QString getManualSnapshotPath()
     const QString stored = value(kGeneralGroup, "ManualSnapshotPath").toString();
     if (!stored.isEmpty())
         return stored;
-    const QString path = defaultFolder("Snapshot");
+    const QString path = isPortable() ? defaultFolder("Snapshot") : userFolder(QStandardPaths::PicturesLocation, "Thermava");
     ensureDir(path);
     return path;
 }
@@ -78,7 +107,7 @@ QString getManualRecordPath()
     const QString stored = value(kGeneralGroup, "ManualRecordPath").toString();
     if (!stored.isEmpty())
         return stored;
-    const QString path = defaultFolder("Records");
+    const QString path = isPortable() ? defaultFolder("Records") : userFolder(QStandardPaths::MoviesLocation, "Thermava");
     ensureDir(path);
     return path;
 }
@@ -86,7 +115,9 @@ QString getManualRecordPath()
 QString getAlarmRecordPath()
 {
     const QString stored = value(kGeneralGroup, "AlarmRecordPath").toString();
-    return stored.isEmpty() ? defaultFolder("AlarmRecords") : stored;
+    if (!stored.isEmpty())
+        return stored;
+    return isPortable() ? defaultFolder("AlarmRecords") : userFolder(QStandardPaths::MoviesLocation, "Thermava/AlarmRecords");
 }
 
 int getTemperUnit() { return value(kGeneralGroup, "TemperUnit").toInt(); }

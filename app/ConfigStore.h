@@ -1,5 +1,5 @@
 #pragma once
-// Process-wide configuration store: one QSettings (INI) on <application dir>//Config.ini,
+// Process-wide configuration store: one QSettings (INI) on <config folder>//Config.ini,
 // all keys in group "GeneralConfig", plus the small helpers built on the settings.
 
 #include <QList>
@@ -40,9 +40,17 @@ bool ensureDir(const QString& path);
 void selectComboByData(QComboBox* pCombo, int nValue);
 void scalePoints(QList<QPoint>& points, int nSrcWidth, int nSrcHeight, int nDstWidth, int nDstHeight);
 
-// Folder in which Config.ini and the default folders live: the application directory,
-// unless a test has pointed the store elsewhere.
+// Folder in which Config.ini and the default folders live when the client runs from a folder
+// the user may write (a build tree, an unpacked copy): the application directory, unless a
+// test has pointed the store elsewhere.
 QString baseDir();
+// True when the application directory is writable by this user (or a test set a base folder).
+// Otherwise the client is installed: Config.ini lives in $XDG_CONFIG_HOME/thermava, snapshots
+// default to the user's pictures folder + "/Thermava", recordings to the videos folder +
+// "/Thermava" and alarm recordings below that in "AlarmRecords". Stored paths are kept as they are.
+bool isPortable();
+// The folder that holds Config.ini.
+QString configDir();
 // Tests only: re-create the store on <dir>//Config.ini with <dir> as the base folder.
 // An empty dir returns to the application directory.
 void setBaseDirForTests(const QString& dir);

@@ -1,6 +1,7 @@
 #include "app/QAboutDlg.h"
 
 #include "app/LangTable.h"
+#include "app/Version.h"
 #include "widgets/QMessageboxDlg.h"
 
 #include <QCoreApplication>
@@ -34,7 +35,7 @@ QAboutDlg::QAboutDlg(QWidget* parent) : QDialog(parent)
 
     auto* pForm = new QFormLayout;
     pForm->addRow(langText("Name"), new QLabel("Thermava", this));
-    pForm->addRow(langText("Version"), new QLabel("V1.0.0.0", this));
+    pForm->addRow(langText("Version"), new QLabel(QString("V%1").arg(thermavaVersion()), this));
     pForm->addRow(langText("Date"), new QLabel("2026-07-31", this));
 
     m_pLinkLabel = new QLabel(linkText(), this);

@@ -2,14 +2,19 @@
 
 #include "app/ConfigStore.h"
 #include "app/LangTable.h"
+#include "app/Version.h"
 #include "device/DeviceInformation.h"
 #include "video/ThermHotPointParam.h"
 
 #include <QApplication>
 #include <QDebug>
 #include <QFile>
+#include <QFileInfo>
 #include <QMetaType>
+#include <cstdio>
+#include <cstring>
 #include <stdexcept>
+#include <unistd.h>
 
 static void initResourcesImpl() { Q_INIT_RESOURCE(resources); }
 
@@ -31,8 +36,31 @@ bool installThermavaStyleSheet()
     return true;
 }
 
+bool secureProgramFolder(const QString& qStrDir)
+{
+    // A folder another user owns (an installed program) is left alone: the client then keeps
+    // its files in the user's own folders.
+    const QFileInfo info(qStrDir);
+    if (!info.isDir() || info.ownerId() != static_cast<uint>(::geteuid()))
+        return false;
+    // The owner must be able to write Config.ini and the default folders beside the program;
+    // nobody else may, or any local user could replace the program, its settings or its model.
+    QFileDevice::Permissions perms = info.permissions();
+    const QFileDevice::Permissions wanted =
+        (perms | QFileDevice::WriteOwner | QFileDevice::WriteUser) & ~(QFileDevice::WriteGroup | QFileDevice::WriteOther);
+    if (wanted == perms)
+        return true;
+    return QFile::setPermissions(qStrDir, wanted);
+}
+
 int runThermava(int argc, char** argv, const MainWindowFactory& factory)
 {
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("Thermava %s\n", thermavaVersion());
+            return 0;
+        }
+    }
     try {
         QApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
 #if QT_VERSION >= QT_VERSION_CHECK(5, 14, 0)
@@ -44,13 +72,8 @@ int runThermava(int argc, char** argv, const MainWindowFactory& factory)
 
         registerThermavaMetaTypes();
 
-        // The program folder must be writable for Config.ini and the default folders; a
-        // failure here is not fatal, the store then simply behaves as empty.
-        QFile::setPermissions(QCoreApplication::applicationDirPath(),
-                              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
-                              QFileDevice::ReadUser | QFileDevice::WriteUser | QFileDevice::ExeUser |
-                              QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ExeGroup |
-                              QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther);
+        // A failure here is not fatal: the store then falls back to the user's own folders.
+        secureProgramFolder(QCoreApplication::applicationDirPath());
 
         installThermavaStyleSheet();
 

@@ -5,7 +5,9 @@
 #include "app/Startup.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QWidget>
@@ -82,6 +84,25 @@ int main()
         Observed seen;
         runOnce(2, seen);
         check(seen.languageProbe == QString::fromUtf8("设备未连接"), "Language 2 loads the Chinese table");
+    }
+    {
+        // The program folder ends up writable by its owner and by nobody else, from either side.
+        const auto ownerOnlyWrite = [](const QString& dir) {
+            const QFileDevice::Permissions p = QFileInfo(dir).permissions();
+            return (p & QFileDevice::WriteOwner) && !(p & (QFileDevice::WriteGroup | QFileDevice::WriteOther));
+        };
+        const QString programDir = QFileInfo(QFileInfo("/proc/self/exe").symLinkTarget()).absolutePath();
+        check(ownerOnlyWrite(programDir), "start-up leaves the program folder writable by its owner only");
+        QTemporaryDir tmp;
+        QDir(tmp.path()).mkdir("open");
+        QDir(tmp.path()).mkdir("locked");
+        QFile::setPermissions(tmp.path() + "/open", QFileDevice::Permissions(0x7777));
+        QFile::setPermissions(tmp.path() + "/locked", QFileDevice::ReadOwner | QFileDevice::ExeOwner |
+                                                          QFileDevice::ReadUser | QFileDevice::ExeUser);
+        secureProgramFolder(tmp.path() + "/open");
+        secureProgramFolder(tmp.path() + "/locked");
+        check(ownerOnlyWrite(tmp.path() + "/open"), "a world-writable folder loses group and other write");
+        check(ownerOnlyWrite(tmp.path() + "/locked"), "a read-only folder gains owner write");
     }
     std::printf("%d passed, %d failed\n", g_passes, g_failures);
     return g_failures == 0 ? 0 : 1;
