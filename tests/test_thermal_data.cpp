@@ -2,6 +2,8 @@
 // mapping, the focus measure, and the thermal data worker that runs them.
 #include "app/AppFlags.h"
 #include "device/UsbCameraLink.h"
+#include "measure/MeasureItem.h"
+#include "measure/RegionStats.h"
 #include "platform/camlib/CameraLibrary.h"
 #include "platform/simcam/SimCamera.h"
 #include "support/TestSupport.h"
@@ -306,6 +308,85 @@ private slots:
         const int n = spy.count();
         QTest::qWait(50);
         QCOMPARE(spy.count(), n);
+    }
+
+    void measurementModelItemsAndEmissivity()
+    {
+        using namespace Measure;
+        // 8 x 4 plane: luminance = 10 * x + y, so every pixel is distinct.
+        std::vector<uint8_t> luma(32);
+        for (int y = 0; y < 4; ++y)
+            for (int x = 0; x < 8; ++x)
+                luma[size_t(y * 8 + x)] = uint8_t(10 * x + y);
+        const LumaModel model = modelOf(luma.data(), luma.size(), 20.0f, 40.0f);   // Y 0..73
+        QCOMPARE(model.fYmax, 73.0f);
+        QCOMPARE(model.temperature(0.0f), 20.0f);
+        QCOMPARE(model.temperature(73.0f), 40.0f);
+        QVERIFY(std::abs(model.luminance(model.temperature(36.5f)) - 36.5f) < 1e-4f);
+        const LumaModel flat{5.0f, 5.0f, 21.0f, 21.0f};
+        QCOMPARE(flat.temperature(9.0f), 21.0f);   // a flat frame reads its one temperature
+
+        const Emissivity black;
+        const LumaPlane plane{luma.data(), 8, 4, 1};
+        MeasureItem rect;
+        rect.kind = ItemKind::Rect;
+        rect.pt1 = QPoint(6, 3);
+        rect.pt2 = QPoint(2, 1);   // corners in any order
+        RegionStats s = measureItem(plane, rect, model, black);
+        QVERIFY(s.bValid);
+        QCOMPARE(s.nPixels, 15);
+        QCOMPARE(s.ptMax, QPoint(6, 3));
+        QCOMPARE(s.ptMin, QPoint(2, 1));
+        QVERIFY(std::abs(s.fAvg - model.temperature(42.0f)) < 1e-4f);
+        MeasureItem line;
+        line.kind = ItemKind::Line;
+        line.pt1 = QPoint(0, 0);
+        line.pt2 = QPoint(7, 3);
+        s = measureItem(plane, line, model, black);
+        QCOMPARE(s.nPixels, 8);   // one pixel per column of a flat diagonal
+        QCOMPARE(s.ptMax, QPoint(7, 3));
+        // Super-resolution doubles the plane; positions stay in camera pixels.
+        std::vector<uint8_t> doubled(16 * 8);
+        for (int y = 0; y < 8; ++y)
+            for (int x = 0; x < 16; ++x)
+                doubled[size_t(y * 16 + x)] = luma[size_t((y / 2) * 8 + x / 2)];
+        const LumaPlane plane2{doubled.data(), 16, 8, 2};
+        QCOMPARE(measureAll(plane2, model, black).ptMax, QPoint(7, 3));
+        QCOMPARE(temperatureAt(plane2, QPoint(3, 2), model, black), model.temperature(32.0f));
+        QVERIFY(std::isnan(temperatureAt(plane, QPoint(8, 0), model, black)));
+        MeasureItem outside = rect;
+        outside.pt1 = outside.pt2 = QPoint(20, 20);
+        QVERIFY(!measureItem(plane, outside, model, black).bValid);
+
+        // Grey body: e = 1 changes nothing; e = 0.5 against 20 degrees lifts a measured 65 to
+        // the formula's 96.963; reflections stronger than the reading give absolute zero.
+        QCOMPARE(black.correct(65.0), 65.0);
+        const Emissivity half{0.5, 20.0};
+        QVERIFY(std::abs(half.correct(65.0) - 96.9634) < 0.001);
+        QCOMPARE(Emissivity({0.1, 100.0}).correct(20.0), -273.15);
+        QCOMPARE(Emissivity::clampEmissivity(0.01), 0.10);
+        s = measureItem(plane, rect, model, half);
+        QVERIFY(std::abs(double(s.fMax) - half.correct(double(model.temperature(63.0f)))) < 1e-3);
+
+        // Config.ini form: names may hold commas; bad entries are refused.
+        QVector<MeasureItem> items;
+        for (int i = 0; i < kMaxLines; ++i) {
+            QVERIFY(canAdd(items, ItemKind::Line));
+            items.append(newItem(items, ItemKind::Line));
+        }
+        QVERIFY(!canAdd(items, ItemKind::Line));
+        QCOMPARE(items.last().nId, 4);
+        QCOMPARE(items.last().qStrName, QString("L4"));
+        rect.nId = 9;
+        rect.qStrName = "Pipe, left";
+        MeasureItem back;
+        QVERIFY(MeasureItem::fromConfigText(rect.toConfigText(), &back));
+        QCOMPARE(back.toConfigText(), rect.toConfigText());
+        for (const char* bad : {"circle,1,0,0,0,0,x", "point,0,1,1,1,1,x", "rect,2,-1,0,3,3,x", "line,3,1,2"})
+            QVERIFY2(!MeasureItem::fromConfigText(bad, &back), bad);
+        MeasureItem moved = rect;
+        moved.moveBy(QPoint(100, -100), 8, 4);   // stops at the edge, keeps its shape
+        QCOMPARE(moved.rect(), QRect(QPoint(3, 0), QPoint(7, 2)));
     }
 };
 
