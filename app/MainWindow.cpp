@@ -116,6 +116,8 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent)
     wire(lv, SIGNAL(sendStandbyModeChangedSignal(bool)), m_pTitle, SLOT(UpdateStandbyStatusSlot(bool)));
     wire(m_pSettingCtrl, SIGNAL(SendDisableBtnSignal(bool)), m_pCtrlModule, SLOT(SetDisableBtnSlot(bool)));
     wire(m_pSettingCtrl, SIGNAL(SendDisableBtnSignal(bool)), m_pTitle, SLOT(SetDisableBtnSlot(bool)));
+    wire(m_pSettingCtrl, SIGNAL(SendDisableBtnSignal(bool)), lv, SLOT(SetDisableBtnSlot(bool)));
+    wire(m_pSettingCtrl, SIGNAL(SendDisableBtnSignal(bool)), m_pDevInfoModule, SLOT(SetDisableBtnSlot(bool)));
     wire(lv, SIGNAL(ChangeConnectStatusSignal(bool)), m_pTitle, SLOT(ChangeConnectStatusSlot(bool)));
     connect(lv, &QVideoPreviewModuleWidget::sendSwitchModuleSignal, this, &MainWindow::switchModule);
     wire(this, SIGNAL(Signal_ConnectStatusChange()), m_pTitle, SLOT(setStatusChangeSlots()));

@@ -8,6 +8,7 @@
 #include "device/QDeviceInfoModule.h"
 #include "liveview/QVideoPreviewModuleWidget.h"
 #include "maintenance/QSettingCtrl.h"
+#include "maintenance/QUpdate.h"
 #include "widgets/QMessageboxDlg.h"
 
 #include <QHBoxLayout>
@@ -79,8 +80,9 @@ void QTitleWidget::refreshResizeButton()
 
 void QTitleWidget::restoreMaximizedState()
 {
-    const int nMax = ConfigStore::value(ConfigStore::kGeneralGroup, "Maximization").toInt();
-    if (nMax != 0)
+    // Written as a bool ("true"/"false"); older files may hold 0/1. toBool() reads both,
+    // where toInt() turned the stored "true" into 0.
+    if (ConfigStore::value(ConfigStore::kGeneralGroup, "Maximization").toBool())
         window()->showMaximized();
     else
         window()->showNormal();
@@ -119,8 +121,8 @@ void QTitleWidget::setInfoSlots()
 
 void QTitleWidget::setStatusChangeSlots()
 {
-    if (m_bUpgrading)
-        m_bUpgrading = false;
+    // A lost camera or a restart may toggle the connection mid-upgrade; the upgrading state
+    // stays until the upgrade's own result, so the window still cannot be closed.
     if (!g_pMainWindow)
         return;
     if (!m_bOnline) {
@@ -136,7 +138,9 @@ void QTitleWidget::setStatusChangeSlots()
 void QTitleWidget::SetDisableBtnSlot(bool Flag)
 {
     m_bUpgrading = Flag;
-    if (!Flag && m_bOnline && g_pMainWindow)
+    // The camera restarts after taking a new image, so the session ends with the upgrade. A run
+    // that never sent its image (the file failed its checks) leaves the camera as it was.
+    if (!Flag && m_bOnline && g_pMainWindow && g_pMainWindow->settingCtrl()->updatePage()->imageReachedCamera())
         g_pMainWindow->disconnectAll();
 }
 

@@ -16,8 +16,15 @@ struct DeviceInformation
     QString strReserved3;
     QString strReserved4;
     QString strReserved5;
-    QString strSwVer;        // software version
+    QString strSwVer;        // software version: all 32 bytes as read, zero padding included
     QString strReserved6;
 };
+
+// The software version as a person reads it: up to its first zero byte, without surrounding blanks.
+inline QString softwareVersionForDisplay(const QString& raw)
+{
+    const int nZero = raw.indexOf(QChar(0));
+    return (nZero < 0 ? raw : raw.left(nZero)).trimmed();
+}
 
 Q_DECLARE_METATYPE(DeviceInformation)

@@ -97,7 +97,7 @@ void QDevInfo::showDeviceInfo(DeviceInformation stDevInfo)
         m_pDevPartParaLabel->setText(stDevInfo.strDevPart);
         m_pDevSnParaLabel->setText(stDevInfo.strDevSn);
         m_pDevResParaLabel->setText(stDevInfo.strDevRes);
-        m_pSwVerParaLabel->setText(stDevInfo.strSwVer);
+        m_pSwVerParaLabel->setText(softwareVersionForDisplay(stDevInfo.strSwVer));
         return;
     }
     QMessageboxDlg::showMessage(this, langText("Failed to get."));
@@ -107,6 +107,10 @@ void QDevInfo::RestartDeviceSlot()
 {
     if (!UsbCameraLink::instance().bStreaming) {
         QMessageboxDlg::showMessage(this, langText("Device is not connect."));
+        return;
+    }
+    if (m_bUpgrading) {
+        QMessageboxDlg::showMessage(this, langText("Device is upgrading."));
         return;
     }
     if (g_bStandby) {
@@ -123,6 +127,10 @@ void QDevInfo::RestartDeviceSlot()
 
 void QDevInfo::UVCButtonSlot()
 {
+    if (m_bUpgrading) {
+        QMessageboxDlg::showMessage(this, langText("Device is upgrading."));
+        return;
+    }
     unsigned char payload[2] = {0x72, 0x12};
     sendCommand(UsbCameraLink::instance(), 0x00, payload, 2, 5000);
 }

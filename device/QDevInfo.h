@@ -29,6 +29,8 @@ signals:
 public slots:
     void RestartDeviceSlot();
     void UVCButtonSlot();
+    // The firmware upgrade's lock: no restart or USB mode change while firmware is written.
+    void SetDisableBtnSlot(bool bFlag) { m_bUpgrading = bFlag; }
 
 private:
     QLabel* m_pDevPartParaLabel = nullptr;
@@ -37,4 +39,5 @@ private:
     QLabel* m_pSwVerParaLabel = nullptr;
     QPushButton* m_pRestartButton = nullptr;
     QPushButton* m_pUsbModeButton = nullptr;
+    bool m_bUpgrading = false;
 };

@@ -19,4 +19,6 @@ void QDeviceInfoModule::clearDeviceInfo() { m_pDevInfo->clearDeviceInfo(); }
 
 void QDeviceInfoModule::ReconnectDeviceSlots() { emit ReconnectDeviceSignals(); }
 
+void QDeviceInfoModule::SetDisableBtnSlot(bool bFlag) { m_pDevInfo->SetDisableBtnSlot(bFlag); }
+
 void QDeviceInfoModule::GetDeviceInfoRetSlot(DeviceInformation stDevInfo) { m_pDevInfo->showDeviceInfo(stDevInfo); }

@@ -23,6 +23,7 @@ signals:
 public slots:
     void ReconnectDeviceSlots();
     void GetDeviceInfoRetSlot(DeviceInformation stDevInfo);
+    void SetDisableBtnSlot(bool bFlag);
 
 private:
     QDevInfo* m_pDevInfo = nullptr;

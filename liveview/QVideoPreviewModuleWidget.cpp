@@ -548,12 +548,23 @@ bool QVideoPreviewModuleWidget::passCommonGuard()
         showGuardMessage("Device is not connect.");
         return false;
     }
+    if (refuseWhileUpgrading())
+        return false;
     if (g_bStandby) {
         showGuardMessage("Device is sleeping, please turn off sleep mode");
         return false;
     }
     return true;
 }
+
+bool QVideoPreviewModuleWidget::refuseWhileUpgrading()
+{
+    if (m_bUpgrading)
+        showGuardMessage("Device is upgrading.");
+    return m_bUpgrading;
+}
+
+void QVideoPreviewModuleWidget::SetDisableBtnSlot(bool bFlag) { m_bUpgrading = bFlag; }
 
 int QVideoPreviewModuleWidget::currentMainModule() const
 {
@@ -616,7 +627,7 @@ QIconTextVBtn* QVideoPreviewModuleWidget::navButton(int nIndex) const
 
 void QVideoPreviewModuleWidget::onNavVideoPreviewClicked()
 {
-    if (m_bLocked)
+    if (m_bLocked || refuseWhileUpgrading())
         return;
     emit sendSwitchModuleSignal(0);
     m_nCurModule = 0;
@@ -624,7 +635,7 @@ void QVideoPreviewModuleWidget::onNavVideoPreviewClicked()
 
 void QVideoPreviewModuleWidget::onNavSettingsClicked()
 {
-    if (m_bLocked)
+    if (m_bLocked || refuseWhileUpgrading())
         return;
     emit sendSwitchModuleSignal(1);
     m_nCurModule = 1;
@@ -632,7 +643,7 @@ void QVideoPreviewModuleWidget::onNavSettingsClicked()
 
 void QVideoPreviewModuleWidget::onNavDeviceInfoClicked()
 {
-    if (m_bLocked)
+    if (m_bLocked || refuseWhileUpgrading())
         return;
     emit sendSwitchModuleSignal(2);
     m_nCurModule = 2;

@@ -168,6 +168,8 @@ public slots:
     void setConnectDevBtnSlots();
     void setStandbyModeBtnSlots();
     void SetDisableEventSlot2(bool bFlag);
+    // The firmware upgrade's lock: set when it starts, cleared only by its result.
+    void SetDisableBtnSlot(bool bFlag);
     void onNavVideoPreviewClicked();
     void onNavSettingsClicked();
     void onNavDeviceInfoClicked();
@@ -178,6 +180,7 @@ public:
     bool m_bStandby = false;
     bool m_bRecording = false;
     bool m_bLocked = false;
+    bool m_bUpgrading = false;
     bool m_bDisableEvent = false;
     int m_nCurModule = 0;
     bool m_bFreeze = false;
@@ -205,8 +208,11 @@ private:
     bool isConnected() const;
     // Shows the modal message box with the translation of the key (icon and Cancel hidden).
     void showGuardMessage(const char* pszKey);
-    // Not connected, then standby; false after showing the message of the first that fails.
+    // Not connected, then upgrading, then standby; false after showing the message of the
+    // first that fails.
     bool passCommonGuard();
+    // Navigation and the connect and standby buttons: refused while firmware is written.
+    bool refuseWhileUpgrading();
     // The main window's current module, or the page's own when there is no main window.
     int currentMainModule() const;
     void onConnected();

@@ -211,6 +211,8 @@ void QVideoPreviewModuleWidget::setConnectDevBtnSlots()
         showGuardMessage("Device is upgrading.");
         return;
     }
+    if (refuseWhileUpgrading())
+        return;
     if (g_bRecording) {
         showGuardMessage("Device is recording.");
         return;
@@ -237,6 +239,8 @@ void QVideoPreviewModuleWidget::setStandbyModeBtnSlots()
         showGuardMessage("Device is upgrading.");
         return;
     }
+    if (refuseWhileUpgrading())
+        return;
     if (g_bRecording) {
         showGuardMessage("Device is recording.");
         return;

@@ -161,6 +161,7 @@ void QUpdate::setUpdateBtnSlots()
         return;
     }
 
+    m_bImageSent = false;
     emit SendDisableBtnSignal(true);
     emit sendUpgradeExec(m_pFileSel->text());
     m_pProgressBar->setValue(0);
@@ -172,6 +173,7 @@ void QUpdate::Task_GetProgress(int offset, int Maxlen)
 {
     m_pProgressBar->setRange(0, Maxlen);
     m_pProgressBar->setValue(offset);
+    m_bImageSent = m_bImageSent || offset > 0;
 }
 
 void QUpdate::Task_Upgrade_Ret(bool bRet, int errCode)

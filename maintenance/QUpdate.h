@@ -22,6 +22,9 @@ public:
     ~QUpdate() override;
 
     bool isUpgrading() const { return m_bUpgrading; }
+    // Whether the last run sent any of its image to the camera. A file that fails its checks
+    // is never sent, and then the camera's connection must stay as it was.
+    bool imageReachedCamera() const { return m_bImageSent; }
     // The worker, for tests and tools that shorten its pauses before a run.
     UpdateExec* worker() const { return m_pWorker; }
     QSelLineEdit* fileSelector() const { return m_pFileSel; }
@@ -62,4 +65,5 @@ private:
     QThread m_thread;
     UpdateExec* m_pWorker = nullptr;
     bool m_bUpgrading = false;
+    bool m_bImageSent = false;
 };

@@ -4,6 +4,8 @@
 #include "test_liveview_support.h"
 
 #include "app/QTitleWidget.h"
+#include "device/QDevInfo.h"
+#include "device/QDeviceInfoModule.h"
 #include "maintenance/FirmwareImage.h"
 #include "maintenance/QSettingCtrl.h"
 #include "maintenance/QUpdate.h"
@@ -70,10 +72,11 @@ class TestFaultsUi : public QObject
     }
 
     // The upgrade page shown, with a generated firmware file of nBytes of image in its field.
-    QUpdate* prepareUpgrade(qint64 nBytes)
+    QUpdate* prepareUpgrade(qint64 nBytes, bool bBreakCrc = false)
     {
         Firmware::BuildOptions o;
         o.image = Firmware::patternImage(nBytes, 3);
+        o.bBreakCrc = bBreakCrc;
         const QString qStrPath = m_pFiles->filePath("fw.bin");
         QFile f(qStrPath);
         if (!f.open(QIODevice::WriteOnly) || f.write(Firmware::buildFile(o)) < 0)
@@ -237,6 +240,19 @@ private slots:
         QVERIFY(pUpdate);
         QTest::mouseClick(pUpdate->updateButton(), Qt::LeftButton);
         QVERIFY(pUpdate->isUpgrading());
+
+        // Every control that would reach the camera or leave the page answers the same way.
+        messages.clear();
+        QSignalSpy commands(page(), SIGNAL(sendSetFFCModeSignal()));
+        QSignalSpy restarts(m_pWindow->deviceInfoModule(), SIGNAL(ReconnectDeviceSignals()));
+        const QList<QPushButton*> controls = {page()->navButton(0), page()->navButton(2), page()->connectButton(),
+            page()->standbyButton(), page()->imageAdjustButton(), m_pWindow->deviceInfoModule()->page()->restartButton()};
+        for (QPushButton* pControl : controls)
+            pControl->click();
+        QCOMPARE(messages.texts(), QVector<QString>(controls.size(), "Device is upgrading.").toList());
+        QCOMPARE(m_pWindow->currentModule(), 1);
+        QVERIFY(page()->m_bConnected && !page()->m_bStandby && commands.isEmpty() && restarts.isEmpty());
+
         messages.clear();
         QTest::mouseClick(m_pWindow->titleWidget()->findChild<QPushButton*>("CloseBtn"), Qt::LeftButton);
         QVERIFY(m_pWindow->isVisible());
@@ -251,6 +267,23 @@ private slots:
         sim().setInstallDurationMs(0);
         QTRY_COMPARE_WITH_TIMEOUT(pUpdate->statusLabel()->text(), QString("Upgrade success!"), 30000);
         QVERIFY(m_pWindow->close());
+    }
+
+    void firmwareFailingItsChecksLeavesTheCameraStreaming()
+    {
+        QVERIFY(connectCamera());
+        MessageRecorder messages;
+        QUpdate* pUpdate = prepareUpgrade(Firmware::kChunkSize, true);
+        QVERIFY(pUpdate);
+        QTest::mouseClick(pUpdate->updateButton(), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!pUpdate->isUpgrading(), 30000);
+        QCOMPARE(pUpdate->statusLabel()->text(), QString("Upgrade Fail.File verification error."));
+        QVERIFY(!m_pWindow->titleWidget()->isUpgrading());
+        const quint64 nFrame = sim().frameNumber();
+        QTRY_VERIFY_WITH_TIMEOUT(sim().frameNumber() > nFrame + 10, 10000);
+        QVERIFY(page()->m_bConnected && UsbCameraLink::instance().bStreaming && m_pWindow->titleWidget()->isOnline());
+        QVERIFY(page()->videoPlay()->isStreamAlive());
+        QCOMPARE(messages.texts(), QStringList());
     }
 };
 

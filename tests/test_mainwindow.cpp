@@ -13,6 +13,7 @@
 #include "device/UsbCameraLink.h"
 #include "liveview/QVideoPreviewModuleWidget.h"
 #include "maintenance/QSettingCtrl.h"
+#include "maintenance/QUpdate.h"
 #include "support/TestSupport.h"
 #include "widgets/QIconTextVBtn.h"
 #include "widgets/QMessageboxDlg.h"
@@ -203,9 +204,14 @@ private slots:
         w.titleWidget()->ChangeConnectStatusSlot(true);
         w.titleWidget()->setStatusChangeSlots();
         QCOMPARE(disconnects.count(), 1);
-        // An upgrade that ends while online disconnects everything.
+        // An upgrade that ends while online disconnects everything once its image reached the
+        // camera; one that never sent it leaves the connection alone.
         w.titleWidget()->SetDisableBtnSlot(true);
         QVERIFY(w.titleWidget()->isUpgrading());
+        w.titleWidget()->SetDisableBtnSlot(false);
+        QCOMPARE(disconnects.count(), 1);
+        w.titleWidget()->SetDisableBtnSlot(true);
+        w.settingCtrl()->updatePage()->Task_GetProgress(30720, 61440);
         w.titleWidget()->SetDisableBtnSlot(false);
         QCOMPARE(disconnects.count(), 2);
     }
@@ -226,9 +232,12 @@ private slots:
         QCOMPARE(ConfigStore::value(ConfigStore::kGeneralGroup, "Maximization").toBool(), false);
         QCOMPARE(t->resizeButton()->property("max").toBool(), false);
 
-        ConfigStore::setValue(ConfigStore::kGeneralGroup, "Maximization", 1);
+        // What a maximised close writes must come back from the file in a fresh store.
+        t->setWndMaxSlots();
+        QTRY_VERIFY(w.isMaximized());
+        ConfigStore::setBaseDirForTests(dir.path());
         MainWindow w2;
-        QVERIFY(w2.isMaximized() || w2.windowState() & Qt::WindowMaximized);
+        QVERIFY(w2.windowState() & Qt::WindowMaximized);
     }
 
     void closeRefusedWhileUpgrading()
@@ -248,9 +257,12 @@ private slots:
         w.ctrlModuleWidget()->setSettingsModuleShowSlots();
         QCOMPARE(w.currentModule(), 0);
         QCOMPARE(m_messages.last(), langText("Upgrading, unable to switch interface."));
+        // A connection change (a restart, a lost camera) does not end the upgrade's lock.
+        w.titleWidget()->ChangeConnectStatusSlot(true);
+        w.titleWidget()->setStatusChangeSlots();
+        QVERIFY(w.titleWidget()->isUpgrading());
 
-        w.titleWidget()->SetDisableBtnSlot(false);
-        w.ctrlModuleWidget()->SetDisableBtnSlot(false);
+        w.settingCtrl()->SetDisableBtnSlot(false);
         w.titleWidget()->setWndCloseSlots();
         QVERIFY(!w.isVisible());
     }
@@ -297,12 +309,12 @@ private slots:
         info.strDevPart = "KRM2560101A1RT1";
         info.strDevSn = "SN123";
         info.strDevRes = "256x192";
-        info.strSwVer = "V1.2";
+        info.strSwVer = QString("V1.2") + QString(28, QChar(0));   // as read: 32 bytes, zero padded
         page.showDeviceInfo(info);
         QCOMPARE(page.partValueLabel()->text(), info.strDevPart);
         QCOMPARE(page.snValueLabel()->text(), info.strDevSn);
         QCOMPARE(page.resValueLabel()->text(), info.strDevRes);
-        QCOMPARE(page.swVerValueLabel()->text(), info.strSwVer);
+        QCOMPARE(page.swVerValueLabel()->text(), QString("V1.2"));
         QVERIFY(m_messages.isEmpty());
 
         info.strSwVer.clear();

@@ -11,13 +11,6 @@
 
 namespace {
 
-// The version is 32 raw bytes; show the text before the first zero byte.
-QString printableVersion(const QString& raw)
-{
-    const int nZero = raw.indexOf(QChar(0));
-    return (nZero < 0 ? raw : raw.left(nZero)).trimmed();
-}
-
 int runInfo(const QStringList& args)
 {
     QCommandLineParser parser;
@@ -46,7 +39,7 @@ int runInfo(const QStringList& args)
     const UsbCameraLink& link = UsbCameraLink::instance();
     const bool bSuperRes = link.szCapability[DeviceCmd::kCapSuperRes] != 0;
     const bool bLowTemp = link.szCapability[DeviceCmd::kCapLowTempGear] != 0;
-    const QString version = printableVersion(info.strSwVer);
+    const QString version = softwareVersionForDisplay(info.strSwVer);
     session.disconnect();
 
     if (parser.isSet(QStringLiteral("json"))) {
