@@ -1,5 +1,6 @@
 #include "device/CommandFrame.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 
@@ -134,6 +135,14 @@ ReplyAssembler::ReplyAssembler(uint8_t nCommand) : m_nCommand(nCommand)
     std::memset(m_buffer, 0, sizeof(m_buffer));
 }
 
+void ReplyAssembler::restart()
+{
+    std::memset(m_buffer, 0, static_cast<size_t>(std::min<int>(m_nGathered + kReceiveRoom, sizeof(m_buffer))));
+    m_nGathered = 0;
+    m_nPayloadLen = -1;
+    m_state = State::NeedMore;
+}
+
 ReplyAssembler::State ReplyAssembler::accept(int nReceived)
 {
     if (m_state != State::NeedMore)
@@ -155,13 +164,9 @@ ReplyAssembler::State ReplyAssembler::accept(int nReceived)
     m_nGathered += nDataLen;
 
     if (m_nPayloadLen < 0) {
-        // The command code and length are judged only once the whole 8-byte header is here.
+        // The length is judged only once the whole 8-byte header is here.
         if (m_nGathered < kPacketHeaderSize)
             return m_state;
-        if (m_buffer[3] != m_nCommand) {
-            m_state = State::WrongCommand;
-            return m_state;
-        }
         const int nLen = (m_buffer[4] << 8) | m_buffer[5];
         if (kPacketHeaderSize + nLen >= kFrameBufferSize) {
             m_state = State::Failed;
@@ -170,7 +175,7 @@ ReplyAssembler::State ReplyAssembler::accept(int nReceived)
         m_nPayloadLen = nLen;
     }
     if (m_nGathered >= kPacketHeaderSize + m_nPayloadLen)
-        m_state = State::Complete;
+        m_state = m_buffer[3] == m_nCommand ? State::Complete : State::WrongCommand;
     return m_state;
 }
 

@@ -48,13 +48,16 @@ int checkFrame(const uint8_t* pFrame, int nReceived);
 // Joins the pieces of one reply. Each receive goes to receiveSlot() with receiveRoom() bytes
 // of room; accept() checks the frame and moves its data down over its own header so that the
 // pieces join without gaps. The buffer has room for a last piece that starts just below the
-// 32,768-byte limit.
+// 32,768-byte limit. A reply carrying another command code is gathered whole before it is
+// reported as WrongCommand, so that none of its pieces is taken for the start of the next
+// reply; restart() then waits for a new reply.
 class ReplyAssembler
 {
 public:
     enum class State { NeedMore, Complete, WrongCommand, Failed };
 
     explicit ReplyAssembler(uint8_t nCommand);
+    void restart();
 
     uint8_t* receiveSlot() { return m_buffer + m_nGathered; }
     static constexpr int receiveRoom() { return kReceiveRoom; }

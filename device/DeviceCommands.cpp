@@ -4,6 +4,8 @@
 
 #include <QMutexLocker>
 #include <algorithm>
+#include <chrono>
+#include <climits>
 #include <cstring>
 
 using namespace DeviceCmd;
@@ -41,6 +43,69 @@ QString textUpToZero(const uint8_t* pReply, int nLen)
 
 // ---- Transactions -------------------------------------------------------------------------
 
+namespace {
+
+// End of the calling thread's wait budget on the steady clock, in ms; 0 when none.
+thread_local int64_t t_nBudgetEndMs = 0;
+
+int64_t steadyMs()
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+bool isTableEntryRead(uint8_t nCommand, const uint8_t* pPayload, int nPayloadLen)
+{
+    return nCommand == kCmdGeneral && nPayloadLen == 5 && pPayload[0] == kSubBadTables &&
+           ((pPayload[1] == 0xFB && pPayload[2] == 0x01) || (pPayload[1] == 0xFC && pPayload[2] == 0x04));
+}
+
+// Reads away whatever waits on the channel: the remains of a reply that came after its
+// transaction gave up would otherwise answer the next request.
+void drainChannel(UsbCameraLink& link, const CameraLibraryApi& lib)
+{
+    uint8_t scratch[CommandFrame::kReceiveRoom];
+    int nDrained = 0;
+    while (nDrained < kDrainMaxFrames && !link.waitsCancelled()) {
+        int32_t nReceived = sizeof(scratch);
+        if (!lib.RecvDeviceData(link.nCamID.load(), scratch, &nReceived, kDrainTimeoutMs))
+            break;
+        ++nDrained;
+    }
+    if (nDrained > 0)
+        qDebug("Command channel: %d stale frame(s) read away before the next request", nDrained);
+}
+
+} // namespace
+
+ScopedWaitBudget::ScopedWaitBudget(int nBudgetMs) : m_nPreviousEnd(t_nBudgetEndMs)
+{
+    const int64_t nEnd = steadyMs() + std::max(0, nBudgetMs);
+    t_nBudgetEndMs = m_nPreviousEnd > 0 ? std::min(m_nPreviousEnd, nEnd) : nEnd;
+}
+
+ScopedWaitBudget::~ScopedWaitBudget() { t_nBudgetEndMs = m_nPreviousEnd; }
+
+int ScopedWaitBudget::leftMs()
+{
+    if (t_nBudgetEndMs <= 0)
+        return INT_MAX;
+    return static_cast<int>(std::max<int64_t>(0, std::min<int64_t>(INT_MAX, t_nBudgetEndMs - steadyMs())));
+}
+
+bool replyAnswersRequest(uint8_t nCommand, const uint8_t* pPayload, int nPayloadLen, uint8_t nStatus,
+                         const uint8_t* pReply, int nReplyLen)
+{
+    if (nStatus != 0 || nPayloadLen <= 0 || !pPayload)
+        return true;
+    if ((nCommand == kCmdGeneral || nCommand == kCmdGainControl) && (nReplyLen < 1 || pReply[0] != pPayload[0]))
+        return false;
+    if (isTableEntryRead(nCommand, pPayload, nPayloadLen) &&
+        (nReplyLen < 7 || getBe16(pReply + 5) != getBe16(pPayload + 3)))
+        return false;
+    return true;
+}
+
 int sendFrame(UsbCameraLink& link, const uint8_t* pPacket, int nPacketLen, int nTimeoutMs)
 {
     uint8_t frame[CommandFrame::kFrameBufferSize];
@@ -59,7 +124,7 @@ bool exchangeCommand(UsbCameraLink& link, uint8_t nCommand, const uint8_t* pPayl
 {
     if (pnReplyLen)
         *pnReplyLen = 0;
-    if (nPayloadLen < 0 || nPayloadLen > CommandFrame::kMaxRequestPayload)
+    if (nPayloadLen < 0 || nPayloadLen > CommandFrame::kMaxRequestPayload || (nPayloadLen > 0 && !pPayload))
         return false;
 
     uint8_t packet[CommandFrame::kFrameBufferSize];
@@ -67,22 +132,46 @@ bool exchangeCommand(UsbCameraLink& link, uint8_t nCommand, const uint8_t* pPayl
     if (nPacketLen < 0)
         return false;
 
+    // The wait ends at the time-out, at the end of the thread's budget, or on a cancel.
+    const int nWaitMs = std::min(std::max(0, nTimeoutMs), ScopedWaitBudget::leftMs());
+    if (nWaitMs <= 0 || link.waitsCancelled())
+        return false;
+
     CommandFrame::ReplyAssembler reply(nCommand);
     // The whole exchange owns the channel: a reply must not be read by another thread's
     // transaction, nor another request slip in between.
     QMutexLocker lock(&link.channelMutex());
-    if (sendFrame(link, packet, nPacketLen, nTimeoutMs) < 0)
+    const CameraLibraryApi& lib = cameraLibrary();
+    drainChannel(link, lib);
+    const int64_t nEndMs = steadyMs() + nWaitMs;
+    if (sendFrame(link, packet, nPacketLen, nWaitMs) < 0)
         return false;
 
-    const CameraLibraryApi& lib = cameraLibrary();
-    while (reply.state() == CommandFrame::ReplyAssembler::State::NeedMore) {
-        int32_t nReceived = CommandFrame::ReplyAssembler::receiveRoom();
-        if (!lib.RecvDeviceData(link.nCamID.load(), reply.receiveSlot(), &nReceived, nTimeoutMs))
+    // A library that reports a time-out at once (a camera gone from the bus) must not make
+    // this loop spin until the end: empty receives are counted as well as timed.
+    int nEmptyLeft = (nWaitMs + kWaitSliceMs - 1) / kWaitSliceMs;
+    for (;;) {
+        const int64_t nLeftMs = nEndMs - steadyMs();
+        if (link.waitsCancelled() || nLeftMs <= 0 || nEmptyLeft <= 0)
             return false;
-        reply.accept(nReceived);
+        int32_t nReceived = CommandFrame::ReplyAssembler::receiveRoom();
+        const int nSliceMs = static_cast<int>(std::min<int64_t>(nLeftMs, kWaitSliceMs));
+        if (!lib.RecvDeviceData(link.nCamID.load(), reply.receiveSlot(), &nReceived, nSliceMs)) {
+            --nEmptyLeft;
+            continue;
+        }
+        const CommandFrame::ReplyAssembler::State eState = reply.accept(nReceived);
+        if (eState == CommandFrame::ReplyAssembler::State::NeedMore)
+            continue;
+        if (eState == CommandFrame::ReplyAssembler::State::Failed)
+            return false;
+        if (eState == CommandFrame::ReplyAssembler::State::Complete &&
+            replyAnswersRequest(nCommand, pPayload, nPayloadLen, reply.status(), reply.payload(), reply.payloadLength()))
+            break;
+        // An answer to something else (typically an earlier request whose reply came late).
+        qDebug("Command channel: a reply that does not answer command 0x%02X was discarded", nCommand);
+        reply.restart();
     }
-    if (reply.state() != CommandFrame::ReplyAssembler::State::Complete)
-        return false;
 
     const uint8_t nStatus = reply.status();
     if (pStatus)
@@ -112,7 +201,7 @@ bool queryCommand(UsbCameraLink& link, uint8_t nCommand, const uint8_t* pPayload
         if (bDone && nStatus == 0 && nLen >= nMinReplyLen && bEchoOk)
             return true;
         link.nLastStatus = nStatus;
-        if (nStatus == kStatusRefused)
+        if (nStatus == kStatusRefused || link.waitsCancelled())
             break;
     }
     return false;
@@ -132,7 +221,7 @@ bool sendCommand(UsbCameraLink& link, uint8_t nCommand, const uint8_t* pPayload,
         if (bDone && nStatus == 0 && bEchoOk)
             return true;
         link.nLastStatus = nStatus;
-        if (nStatus == kStatusRefused)
+        if (nStatus == kStatusRefused || link.waitsCancelled())
             break;
     }
     return false;
@@ -178,6 +267,25 @@ StreamFormat parseStreamFormat(const uint8_t* pFormat64)
     fmt.nImageWidth = getLe16(pFormat64 + 4);
     fmt.nImageHeight = getLe16(pFormat64 + 6);
     return fmt;
+}
+
+QString streamFormatProblem(const StreamFormat& fmt)
+{
+    constexpr int kMaxImageHeight = 2048;
+    constexpr int kTrailerBytes = 256;
+    if (fmt.nImageWidth < 1 || fmt.nImageHeight < 1 || fmt.nImageHeight > kMaxImageHeight)
+        return QStringLiteral("image %1x%2").arg(fmt.nImageWidth).arg(fmt.nImageHeight);
+    if (fmt.nStreamWidth != fmt.nImageWidth && fmt.nStreamWidth != 2 * fmt.nImageWidth)
+        return QStringLiteral("stream width %1 for an image %2 wide").arg(fmt.nStreamWidth).arg(fmt.nImageWidth);
+    const int64_t nStreamBytes = int64_t(fmt.nStreamWidth) * fmt.nStreamHeight * 2;
+    const int64_t nNeeded = int64_t(fmt.nStreamWidth) * 2 * fmt.nImageHeight + kTrailerBytes;
+    if (nStreamBytes < nNeeded)
+        return QStringLiteral("a %1x%2 stream has no room for a %3x%4 image and its trailer")
+            .arg(fmt.nStreamWidth)
+            .arg(fmt.nStreamHeight)
+            .arg(fmt.nImageWidth)
+            .arg(fmt.nImageHeight);
+    return QString();
 }
 
 bool queryCapability(UsbCameraLink& link)

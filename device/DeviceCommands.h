@@ -26,6 +26,14 @@ constexpr int kUpgradeChunkTimeoutMs = 15000;
 constexpr int kAttempts = 3;
 constexpr uint8_t kStatusRefused = 22;   // ends the attempts at once
 
+// Waiting on the channel. A wait for a reply is cut into receives of at most kWaitSliceMs so
+// that a cancel (UsbCameraLink::cancelWaits) ends it soon whatever the time-out. Before each
+// request, frames left on the channel by an earlier reply that came too late are read away
+// with receives of kDrainTimeoutMs, at most kDrainMaxFrames of them.
+constexpr int kWaitSliceMs = 200;
+constexpr int kDrainTimeoutMs = 1;
+constexpr int kDrainMaxFrames = 64;
+
 // Command codes.
 constexpr uint8_t kCmdGeneral = 0x00;        // sub-command in payload byte 0
 constexpr uint8_t kCmdRestart = 0x02;
@@ -71,12 +79,39 @@ constexpr int kSoftwareVersionBytes = 32;
 
 // ---- Transactions -------------------------------------------------------------------------
 
+// Bounds every reply wait of the calling thread to nBudgetMs from now while the object lives
+// (a connect must end within its budget whatever the camera does). Nested scopes keep the
+// earlier end.
+class ScopedWaitBudget
+{
+public:
+    explicit ScopedWaitBudget(int nBudgetMs);
+    ~ScopedWaitBudget();
+    ScopedWaitBudget(const ScopedWaitBudget&) = delete;
+    ScopedWaitBudget& operator=(const ScopedWaitBudget&) = delete;
+    // Milliseconds left of the calling thread's budget; INT_MAX when none is set.
+    static int leftMs();
+
+private:
+    int64_t m_nPreviousEnd;
+};
+
+// Whether a complete reply with the request's command code answers this request and not an
+// earlier one: with status 0, commands 0 and 0x50 must echo the sub-command in reply byte 0,
+// and a bad pixel or bad column entry read must name the entry asked for (reply bytes 5..6).
+// A nonzero status answers whatever the data.
+bool replyAnswersRequest(uint8_t nCommand, const uint8_t* pPayload, int nPayloadLen, uint8_t nStatus,
+                         const uint8_t* pReply, int nReplyLen);
+
 // Wraps the packet into a transfer frame and sends it. Returns the length the library reports
 // as sent, or -1 when the library fails or the packet exceeds the frame buffer.
 int sendFrame(UsbCameraLink& link, const uint8_t* pPacket, int nPacketLen, int nTimeoutMs);
 
-// One request/reply transaction, no retry. True when a complete reply carrying the request's
-// command code arrived, whatever its status; *pStatus (if given) then holds the status.
+// One request/reply transaction, no retry. What waits on the channel from earlier replies is
+// read away first. Replies that do not answer this request (another command code, another
+// sub-command, another table entry: replyAnswersRequest) are discarded and the wait goes on
+// until the time-out. True when a complete answering reply arrived, whatever its status;
+// *pStatus (if given) then holds the status.
 // When pReply and pnReplyLen are both given: a nonzero status gives length 0; otherwise the
 // reply data is copied, cut to nReplyCapacity bytes, and *pnReplyLen is the number copied.
 // *pnReplyLen is 0 after any failure. The payload may be null when nPayloadLen is 0; it may
@@ -113,6 +148,10 @@ struct StreamFormat
 bool queryStreamFormat(UsbCameraLink& link, uint8_t* pFormat64);
 // The four little-endian u16 values at the start of the 64 bytes.
 StreamFormat parseStreamFormat(const uint8_t* pFormat64);
+// Why frames of this format could not be read, in plain words; empty when they can. The
+// stream row is the image width or twice it, and the stream holds the image rows plus room
+// for the 256-byte trailer. (The image width itself is checked by the link.)
+QString streamFormatProblem(const StreamFormat& fmt);
 
 // Command 0 / 'c'. Zeroes link.szCapability, then fills it from reply bytes 3..130 when reply
 // bytes 1 and 2 are 0 and 1 (otherwise it stays zero and the query still succeeds).

@@ -4,6 +4,7 @@
 #include "device/UsbCameraLink.h"
 #include "video/VideoGlobals.h"
 
+#include <QElapsedTimer>
 #include <QMetaType>
 #include <QMutexLocker>
 #include <QThread>
@@ -54,8 +55,12 @@ void QDevCommExec::setDevConnectSlot()
     m_nDeviceCount = 0;
     emit sendDevConnectRetSignal(ConnectSearching, false);
 
+    // Every reply wait of the open sequence ends within the budget too.
+    ScopedWaitBudget budget(m_nBudgetMs);
     bool bFound = false;
     for (int nPass = 0; nPass < m_nPasses; ++nPass) {
+        if (link.waitsCancelled() || ScopedWaitBudget::leftMs() <= 0)
+            break;
         if (!bFound) {
             if (lib.GetUsbDeviceNum(&m_nDeviceCount, m_deviceList)) {
                 bFound = true;
@@ -65,8 +70,12 @@ void QDevCommExec::setDevConnectSlot()
             emit sendDevConnectRetSignal(ConnectOpened, true);
             return;
         }
-        if (m_nPassIntervalMs > 0)
-            QThread::msleep(static_cast<unsigned long>(m_nPassIntervalMs));
+        // The pause between passes, in short steps so that a cancel is seen.
+        QElapsedTimer paused;
+        paused.start();
+        while (paused.elapsed() < m_nPassIntervalMs && !link.waitsCancelled() &&
+               ScopedWaitBudget::leftMs() > 0)
+            QThread::msleep(static_cast<unsigned long>(std::min<qint64>(50, m_nPassIntervalMs - paused.elapsed())));
     }
     emit sendDevConnectRetSignal(ConnectGaveUp, false);
 }
@@ -184,3 +193,23 @@ void QDevCommExec::setDeviceSuperResModeSlot(int nMode)
     QMutexLocker lock(&m_mutex);
     emit sendSetDeviceSuperResModeRetSignal(setDeviceSuperResMode(UsbCameraLink::instance(), nMode));
 }
+
+void QDevCommExec::setWorkModeSlot(int nMode)
+{
+    emit sendSetWorkModeRetSignal(nMode, sendWorkMode(UsbCameraLink::instance(), nMode));
+}
+
+void QDevCommExec::probeDeviceSlot()
+{
+    bool bAnswered = false;
+    for (int nProbe = 0; nProbe < kRemovalProbes && !bAnswered; ++nProbe)
+        bAnswered = probeDevice(UsbCameraLink::instance());
+    emit sendProbeDeviceRetSignal(bAnswered);
+}
+
+void QDevCommExec::restartDeviceSlot()
+{
+    emit sendRestartDeviceRetSignal(restartDevice(UsbCameraLink::instance(), false));
+}
+
+void QDevCommExec::setUsbModeSlot() { emit sendSetUsbModeRetSignal(sendUsbModeSwitch(UsbCameraLink::instance())); }

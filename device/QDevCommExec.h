@@ -1,8 +1,9 @@
 #pragma once
-// Command executor: a worker that lives on its own thread and runs the slow camera operations
-// the pages ask for (connect, disconnect, palette, flat-field correction, gain, sharpness,
-// device information, bad pixel and bad column tables, low-temperature gear, device
-// super-resolution), answering each request with a result signal.
+// Command executor: a worker that lives on its own thread and runs the camera operations the
+// pages ask for (connect, disconnect, palette, flat-field correction, gain, sharpness, device
+// information, bad pixel and bad column tables, low-temperature gear, device super-resolution,
+// standby and wake, the probe after a USB removal, restart, USB mode), answering each request
+// with a result signal. The window never waits on the camera itself.
 
 #include "device/DeviceInformation.h"
 #include "platform/camlib/CameraLibrary.h"
@@ -17,6 +18,10 @@ class QDevCommExec : public QObject
 public:
     static constexpr int kConnectPasses = 20;
     static constexpr int kConnectPassIntervalMs = 1000;
+    // A whole connect ends within this time whatever the camera does (a camera that
+    // enumerates but never answers would otherwise hold it for minutes).
+    static constexpr int kConnectBudgetMs = 20000;
+    static constexpr int kRemovalProbes = 2;
     // Room the bad pixel editor allocates for the tables it hands over (new int[]).
     static constexpr int kBadColumnArraySize = 1024;
     static constexpr int kBadPixelArraySize = 256;
@@ -33,6 +38,8 @@ public:
     int connectPassInterval() const { return m_nPassIntervalMs; }
     void setConnectPasses(int nPasses) { m_nPasses = nPasses; }
     int connectPasses() const { return m_nPasses; }
+    void setConnectBudgetMs(int nMs) { m_nBudgetMs = nMs; }
+    int connectBudgetMs() const { return m_nBudgetMs; }
 
     // Bad column tables hold at most as many entries as the current frame is wide.
     static int badColumnLimit();
@@ -53,6 +60,10 @@ signals:
     void sendGetLowTempTwoGearRetSignal(bool bRet, int nAuto, int nGear);
     void sendSetLowTempTwoGearRetSignal(bool bRet);
     void sendSetDeviceSuperResModeRetSignal(bool bRet);
+    void sendSetWorkModeRetSignal(int nMode, bool bRet);
+    void sendProbeDeviceRetSignal(bool bAnswered);
+    void sendRestartDeviceRetSignal(bool bRet);
+    void sendSetUsbModeRetSignal(bool bRet);
 
 public slots:
     void setDevConnectSlot();
@@ -72,6 +83,12 @@ public slots:
     void getLowTempTwoGearSlot();
     void setLowTempTwoGearSlot(int nAuto, int nGear);
     void setDeviceSuperResModeSlot(int nMode);
+    // Work mode 4 runs the camera, 5 puts it into standby; false when not connected.
+    void setWorkModeSlot(int nMode);
+    // After a USB removal: does the camera still answer (up to two probes)?
+    void probeDeviceSlot();
+    void restartDeviceSlot();
+    void setUsbModeSlot();
 
 private:
     QMutex m_mutex;
@@ -79,4 +96,5 @@ private:
     int32_t m_nDeviceCount = 0;
     int m_nPassIntervalMs = kConnectPassIntervalMs;
     int m_nPasses = kConnectPasses;
+    int m_nBudgetMs = kConnectBudgetMs;
 };

@@ -4,6 +4,7 @@
 
 #include <QDebug>
 #include <QMutexLocker>
+#include <algorithm>
 #include <cstring>
 #include <new>
 
@@ -62,13 +63,21 @@ QByteArray UsbCameraLink::lastPartNumber() const
     return m_lastPartNumber;
 }
 
+QString UsbCameraLink::lastOpenDetail() const
+{
+    QMutexLocker lock(&m_diagMutex);
+    return m_lastOpenDetail;
+}
+
 bool UsbCameraLink::open(const UsbDeviceRecord& record)
 {
     const CameraLibraryApi& lib = cameraLibrary();
     {
         QMutexLocker lock(&m_diagMutex);
         m_lastPartNumber.clear();
+        m_lastOpenDetail.clear();
     }
+    m_nDroppedFrames = 0;
 
     m_ConnectDev = record;
     if (m_ConnectDev.nCamID == -1)
@@ -77,6 +86,7 @@ bool UsbCameraLink::open(const UsbDeviceRecord& record)
     if (!lib.OpenUSBCam(&device))
         return failOpen(OpenFailure::OpenRefused, false);
     nCamID = m_ConnectDev.nCamID;
+    m_bLibraryOpen = true;
 
     char szPart[DeviceCmd::kPartNumberBytes];
     const bool bPartRead = queryPartNumber(*this, szPart);
@@ -99,6 +109,15 @@ bool UsbCameraLink::open(const UsbDeviceRecord& record)
         const StreamFormat fmt = parseStreamFormat(format);
         if (fmt.nImageWidth != 256 && fmt.nImageWidth != 512)
             return failOpen(OpenFailure::ImageWidth, true);
+        const QString qStrProblem = streamFormatProblem(fmt);
+        if (!qStrProblem.isEmpty()) {
+            qWarning("Camera refused: its stream format is impossible (%s)", qPrintable(qStrProblem));
+            {
+                QMutexLocker lock(&m_diagMutex);
+                m_lastOpenDetail = qStrProblem;
+            }
+            return failOpen(OpenFailure::StreamGeometry, true);
+        }
         nStreamWidth = fmt.nStreamWidth;
         nStreamHeight = fmt.nStreamHeight;
         nImageWidth = fmt.nImageWidth;
@@ -112,6 +131,8 @@ bool UsbCameraLink::open(const UsbDeviceRecord& record)
         nWidth = nImageWidth;
         nHeight = nImageHeight;
         bDoubleWidth = nDouble;
+        m_nStreamWidth = nStreamWidth;
+        m_nStreamHeight = nStreamHeight;
         if (pFrame && m_nFrameBytes != nWidth * nHeight * 2) {
             delete[] pFrame;
             pFrame = nullptr;
@@ -122,6 +143,7 @@ bool UsbCameraLink::open(const UsbDeviceRecord& record)
     device = m_ConnectDev;
     if (lib.InitUSBCam(&device, nStreamWidth, nStreamHeight, 0, 0, 1) != 0)
         return failOpen(OpenFailure::StreamInit, true);
+    m_bStreamStarted = true;
 
     if (!queryCapability(*this))
         return failOpen(OpenFailure::Capability, true);
@@ -147,13 +169,17 @@ bool UsbCameraLink::open(const UsbDeviceRecord& record)
 bool UsbCameraLink::close()
 {
     setFrameConsumer(nullptr, nullptr);
-    if (bStreaming.exchange(false)) {
+    const bool bWasStreaming = bStreaming.exchange(false);
+    // A camera opened by an open() that failed later is closed too: left open, a real device
+    // answers the next attempt with "busy".
+    if (m_bLibraryOpen.exchange(false) || bWasStreaming) {
         // Not while a transaction is on the channel: the library would close under it.
         QMutexLocker channel(&m_channelMutex);
         const int nId = nCamID.load();
         qDebug("CloseStreaming  m_ConnectDev.nCamID:%d", nId);
         const CameraLibraryApi& lib = cameraLibrary();
-        lib.CloseUSBStreaming(nId);
+        if (m_bStreamStarted.exchange(false))
+            lib.CloseUSBStreaming(nId);
         lib.CloseUSBCam(nId);
         nCamID = -1;
     }
@@ -163,6 +189,8 @@ bool UsbCameraLink::close()
     delete[] pFrame;
     pFrame = nullptr;
     m_nFrameBytes = 0;
+    m_nStreamWidth = 0;
+    m_nStreamHeight = 0;
     nWidth = 0;
     nHeight = 0;
     bDoubleWidth = 0;
@@ -186,6 +214,9 @@ bool UsbCameraLink::registerStreamCallback(FrameConsumer pfnConsumer, void* pCtx
     if (lib.RegisterUSBStreamCallBack(nId, &UsbCameraLink::streamCallback, this) == -1) {
         qDebug("UinitUSBCam  m_ConnectDev.nCamID:%d", nId);
         lib.UinitUSBCam();
+        // The library let go of everything: nothing is left to close at it.
+        m_bLibraryOpen = false;
+        m_bStreamStarted = false;
         bStreaming = false;
         return false;
     }
@@ -210,9 +241,16 @@ void UsbCameraLink::handleFrame(const unsigned char* pData, int nLength)
     const size_t nRowBytes = static_cast<size_t>(nWidth) * 2;
     const size_t nStreamRowBytes = bDoubleWidth ? nRowBytes * 2 : nRowBytes;
     const size_t nImageBytes = nStreamRowBytes * static_cast<size_t>(nHeight);
-    // Never read past what the library delivered: a short frame is dropped whole.
-    if (static_cast<size_t>(nLength) < nImageBytes + kTrailerBytes)
+    // Never read past what the library delivered: a short frame is dropped whole. A longer
+    // frame than the stream that was set up is laid out differently (another size than
+    // asked for); read with this layout it would show stripes as if they were the picture.
+    const size_t nMinBytes = nImageBytes + kTrailerBytes;
+    const size_t nStreamBytes = static_cast<size_t>(m_nStreamWidth) * static_cast<size_t>(m_nStreamHeight) * 2;
+    const size_t nMaxBytes = std::max(nMinBytes, nStreamBytes);
+    if (static_cast<size_t>(nLength) < nMinBytes || (nStreamBytes > 0 && static_cast<size_t>(nLength) > nMaxBytes)) {
+        noteDroppedFrame(nLength, nMinBytes, nStreamBytes > 0 ? nMaxBytes : 0);
         return;
+    }
     if (!bDoubleWidth) {
         std::memcpy(pFrame, pData, nImageBytes);
     } else {
@@ -223,6 +261,16 @@ void UsbCameraLink::handleFrame(const unsigned char* pData, int nLength)
     std::memcpy(pTrailer, pData + nImageBytes, kTrailerBytes);
     if (pfnFrameConsumer)
         pfnFrameConsumer(pFrame, nWidth, nHeight, pConsumerCtx);
+}
+
+void UsbCameraLink::noteDroppedFrame(int nLength, size_t nMinBytes, size_t nMaxBytes)
+{
+    if (m_nDroppedFrames.fetch_add(1) > 0)
+        return;
+    qWarning("Camera frame of %d bytes dropped: the %dx%d stream set up for a %dx%d image%s takes %zu to %zu bytes; "
+             "frames that do not fit are counted and not shown",
+             nLength, m_nStreamWidth, m_nStreamHeight, nWidth, nHeight, bDoubleWidth ? " (double width)" : "",
+             nMinBytes, nMaxBytes > 0 ? nMaxBytes : nMinBytes);
 }
 
 bool UsbCameraLink::copyTrailer(unsigned char* pOut256)

@@ -7,6 +7,7 @@
 
 #include <QByteArray>
 #include <QMutex>
+#include <QString>
 #include <atomic>
 #include <cstdint>
 
@@ -27,6 +28,7 @@ public:
         PartNumberQuery,     // no usable part number (no answer, or shorter than 15 characters)
         PartNumberRefused,   // not one of the accepted part numbers
         ImageWidth,          // the stream format names an image width other than 256 or 512
+        StreamGeometry,      // the stream format names sizes no frame can be read with
         StreamInit,          // the library would not start the stream
         Capability,          // no answer to the capability query
         OutOfMemory,
@@ -38,6 +40,19 @@ public:
     OpenFailure lastOpenFailure() const { return m_eLastOpenFailure.load(); }
     // Part number read during the last open (empty when none was read).
     QByteArray lastPartNumber() const;
+    // The reason behind a StreamGeometry failure, in plain words (empty otherwise).
+    QString lastOpenDetail() const;
+
+    // Ends every wait on the command channel soon (within one receive slice) and makes new
+    // ones fail at once, until it is lifted: closing the window or a stop signal must not wait
+    // for a camera that does not answer. Threads are never killed; their waits give up.
+    void cancelWaits(bool bCancel) { m_bWaitsCancelled = bCancel; }
+    bool waitsCancelled() const { return m_bWaitsCancelled.load(); }
+
+    // Stream frames dropped since the last open because their length does not fit the
+    // geometry the link set up (shorter than image plus trailer, or longer than a stream
+    // frame). The first one of a connection is logged with both sizes.
+    uint64_t droppedFrameCount() const { return m_nDroppedFrames.load(); }
 
     // The consumer is called on the library's callback thread with the link's frame lock
     // (`mutex`) held, so once setFrameConsumer returns the previous consumer is no longer
@@ -53,7 +68,7 @@ public:
     static int streamCallback(int nArg1, int nArg2, unsigned char* pData, int nLength, void* pUser);
 
     // Frame handling for one stream frame of nLength bytes (the stream callback's body).
-    // A frame shorter than the current layout needs is dropped.
+    // A frame that does not fit the current layout is dropped and counted.
     void handleFrame(const unsigned char* pData, int nLength);
 
     // Copies the last 256-byte measurement trailer under the frame lock, so that the copy is
@@ -87,10 +102,19 @@ private:
     UsbCameraLink& operator=(const UsbCameraLink&) = delete;
 
     bool failOpen(OpenFailure eFailure, bool bReset);
+    void noteDroppedFrame(int nLength, size_t nMinBytes, size_t nMaxBytes);
 
     QMutex m_channelMutex{QMutex::Recursive};
     std::atomic<OpenFailure> m_eLastOpenFailure{OpenFailure::None};
     mutable QMutex m_diagMutex;
     QByteArray m_lastPartNumber;
+    QString m_lastOpenDetail;
     int m_nFrameBytes = 0;   // size of pFrame
+    int m_nStreamWidth = 0;  // stream size asked of the library (frame lock)
+    int m_nStreamHeight = 0;
+    // What is open at the library, so that a failed open closes it before the next attempt.
+    std::atomic<bool> m_bLibraryOpen{false};
+    std::atomic<bool> m_bStreamStarted{false};
+    std::atomic<bool> m_bWaitsCancelled{false};
+    std::atomic<uint64_t> m_nDroppedFrames{0};
 };

@@ -87,6 +87,44 @@ private slots:
         QCOMPARE(disc.at(0).at(0).toBool(), true);
     }
 
+    // A camera that enumerates but never answers: the connect ends within its budget and
+    // closes what it opened; a cancel ends it at once, even mid-wait.
+    void connectIsBoundedWhateverTheCameraDoes()
+    {
+        FakeLib& f = FakeLib::get();
+        f.bMute = true;
+        QDevCommExec exec;
+        QCOMPARE(exec.connectBudgetMs(), 20000);
+        exec.setConnectPassInterval(100);
+        exec.setConnectBudgetMs(1200);
+        QSignalSpy spy(&exec, &QDevCommExec::sendDevConnectRetSignal);
+        QElapsedTimer timer;
+        timer.start();
+        exec.setDevConnectSlot();
+        QVERIFY2(timer.elapsed() < 2000, qPrintable(QString::number(timer.elapsed())));
+        QCOMPARE(steps(spy), QList<int>({3, 2, 1}));
+        QCOMPARE(f.callCount("OpenUSBCam"), f.callCount("CloseUSBCam"));
+
+        QThread thread;
+        exec.setConnectBudgetMs(QDevCommExec::kConnectBudgetMs);
+        exec.moveToThread(&thread);
+        thread.start();
+        spy.clear();
+        QMetaObject::invokeMethod(&exec, "setDevConnectSlot", Qt::QueuedConnection);
+        QTRY_COMPARE(f.callCount("OpenUSBCam"), 2);
+        QTest::qWait(300);
+        timer.restart();
+        link().cancelWaits(true);
+        QTRY_COMPARE_WITH_TIMEOUT(spy.size(), 3, 1000);
+        QVERIFY(timer.elapsed() < 500);
+        QVERIFY(!link().bStreaming);
+        link().cancelWaits(false);
+        QMetaObject::invokeMethod(&exec, [&exec] { exec.moveToThread(QCoreApplication::instance()->thread()); },
+                                  Qt::BlockingQueuedConnection);
+        thread.quit();
+        thread.wait();
+    }
+
     void deviceInformation()
     {
         FakeLib& f = FakeLib::get();

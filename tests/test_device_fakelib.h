@@ -4,6 +4,7 @@
 // request), so frame-level faults can be staged byte for byte.
 
 #include "device/CommandFrame.h"
+#include "device/DeviceCommands.h"
 #include "platform/camlib/CameraLibrary.h"
 
 #include <QMutex>
@@ -19,12 +20,15 @@
 using Bytes = std::vector<uint8_t>;
 
 // One receive: whether the library call succeeds, the bytes it delivers, and the length it
-// reports (-1: the number of bytes).
+// reports (-1: the number of bytes). The fake has no clock: a queued frame stands for one that
+// arrives while the next request waits, unless bWaiting says it already waits on the channel
+// (a late reply); only those are seen by the short receives that empty the channel first.
 struct FakeRecv
 {
     bool bOk = true;
     Bytes bytes;
     int nReported = -1;
+    bool bWaiting = false;
 };
 
 // A request as it left the host: the transfer frame and the inner packet's pieces.
@@ -69,6 +73,7 @@ public:
         registeredCallback = nullptr;
         registeredUser = nullptr;
         bYieldInRecv = false;
+        bMute = false;
     }
 
     // ---- building replies ----------------------------------------------------------------
@@ -110,6 +115,14 @@ public:
             queueRecv(r);
     }
     void queueRecvFailure() { queueRecv({false, {}, 0}); }
+    // A reply that came after its request gave up: it waits on the channel.
+    void queueLateReply(uint8_t nCode, const Bytes& payload, int nPiece = 960)
+    {
+        for (FakeRecv r : replyFrames(nCode, payload, 0, nPiece)) {
+            r.bWaiting = true;
+            queueRecv(r);
+        }
+    }
 
     std::vector<FakeRequest> sent() const
     {
@@ -135,6 +148,7 @@ public:
     int nRegisterResult = 0;
     bool bSendOk = true;
     bool bYieldInRecv = false;
+    bool bMute = false;   // a receive with nothing queued waits out its whole time-out
     int nInitWidth = -1;
     int nInitHeight = -1;
     UsbStreamCallback registeredCallback = nullptr;
@@ -196,13 +210,16 @@ private:
                     f.responder(req);
                 return true;
             },
-            [](int, unsigned char* pData, int32_t* pnLength, int) {
+            [](int, unsigned char* pData, int32_t* pnLength, int nTimeoutMs) {
                 FakeLib& f = get();
                 if (f.bYieldInRecv)
                     QThread::yieldCurrentThread();
+                if (f.bMute)
+                    QThread::msleep(static_cast<unsigned long>(nTimeoutMs));
                 QMutexLocker lock(&f.m);
-                f.calls.push_back("RecvDeviceData");
-                if (f.recvQueue.empty())
+                const bool bDrain = nTimeoutMs <= DeviceCmd::kDrainTimeoutMs;
+                f.calls.push_back(bDrain ? "DrainDeviceData" : "RecvDeviceData");
+                if (f.recvQueue.empty() || (bDrain && !f.recvQueue.front().bWaiting))
                     return false;   // time-out: nothing arrived
                 FakeRecv r = f.recvQueue.front();
                 f.recvQueue.pop_front();
@@ -238,7 +255,7 @@ struct FakeCamera
 {
     std::string part = "KRM2560101A1RT1";
     bool bFormat = true;            // the stream-format query answers
-    int nStreamW = 256, nStreamH = 192, nImageW = 256, nImageH = 192;
+    int nStreamW = 256, nStreamH = 196, nImageW = 256, nImageH = 192;
     Bytes capability = Bytes(128, 0);
 
     void operator()(const FakeRequest& r) const

@@ -100,7 +100,7 @@ private slots:
         QCOMPARE(link().szCapability[8], uint8_t(1));
         QVERIFY(link().pFrame && link().pTrailer);
         QCOMPARE(f.nInitWidth, 256);
-        QCOMPARE(f.nInitHeight, 192);
+        QCOMPARE(f.nInitHeight, 196);
 
         // Closing a streaming camera closes it at the library.
         QVERIFY(link().close());
@@ -135,8 +135,28 @@ private slots:
             QVERIFY2(link().lastOpenFailure() == c.eFailure, c.name);
             QCOMPARE(link().lastPartNumber(), QByteArray(c.part.c_str()));
             QCOMPARE(f.callCount("InitUSBCam"), 0);
-            // A camera that failed its checks is left open at the library for the next try.
-            QCOMPARE(f.callCount("CloseUSBCam"), 0);
+            // A camera that failed its checks is closed at the library before the next try
+            // (a real device would answer that try with "busy"); its stream never started.
+            QCOMPARE(f.callCount("CloseUSBCam"), 1);
+            QCOMPARE(f.callCount("CloseUSBStreaming"), 0);
+            QCOMPARE(link().nCamID.load(), -1);
+        }
+
+        // Format replies no frame could be read with fail the connect with the reason.
+        const int impossible[][4] = {{256, 192, 256, 192}, {300, 196, 256, 192}, {512, 384, 512, 0}};
+        for (const auto& g : impossible) {
+            f.reset();
+            FakeCamera cam;
+            cam.nStreamW = g[0];
+            cam.nStreamH = g[1];
+            cam.nImageW = g[2];
+            cam.nImageH = g[3];
+            f.responder = cam;
+            QVERIFY(!link().open(cameraRecord()));
+            QVERIFY(link().lastOpenFailure() == Failure::StreamGeometry);
+            QVERIFY(!link().lastOpenDetail().isEmpty());
+            QCOMPARE(f.callCount("InitUSBCam"), 0);
+            QCOMPARE(f.callCount("CloseUSBCam"), 1);
         }
 
         // No camera in the record, or the library refuses to open it.
@@ -168,7 +188,9 @@ private slots:
         QVERIFY(link().lastOpenFailure() == Failure::Capability);
         QVERIFY(!link().bStreaming);
         QVERIFY(!link().pFrame);
-        QCOMPARE(f.callCount("CloseUSBStreaming"), 0);
+        // The stream already ran: it is stopped and the camera closed.
+        QCOMPARE(f.callCount("CloseUSBStreaming"), 1);
+        QCOMPARE(f.callCount("CloseUSBCam"), 1);
         f.responder = FakeCamera();
         QVERIFY(link().open(cameraRecord()));
         QVERIFY(link().lastOpenFailure() == Failure::None);
@@ -181,7 +203,8 @@ private slots:
 
         // A 512-wide image.
         cam.nStreamW = cam.nImageW = 512;
-        cam.nStreamH = cam.nImageH = 384;
+        cam.nImageH = 384;
+        cam.nStreamH = 388;
         f.responder = cam;
         QVERIFY(link().open(cameraRecord()));
         QCOMPARE(link().nWidth, 512);
@@ -249,11 +272,18 @@ private slots:
         QCOMPARE(seen.nCalls, 1);
         QVERIFY(link().copyTrailer(trailer));
         QCOMPARE(trailer[0], uint8_t(1));
+        // So is one longer than the 256 x 196 stream: laid out for another size, it would
+        // show stripes. Both are counted.
+        QCOMPARE(deliver(streamFrame(512 * 2, 388)), 0);
+        QCOMPARE(seen.nCalls, 1);
+        QCOMPARE(link().droppedFrameCount(), uint64_t(2));
+        QCOMPARE(deliver(Bytes(256 * 196 * 2, 0x11)), 0);   // exactly one stream frame
+        QCOMPARE(seen.nCalls, 2);
 
         // After close no consumer is called and no trailer is offered.
         link().close();
         QCOMPARE(deliver(frame), 0);
-        QCOMPARE(seen.nCalls, 1);
+        QCOMPARE(seen.nCalls, 2);
         QVERIFY(!link().copyTrailer(trailer));
     }
 
