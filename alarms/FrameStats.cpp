@@ -13,17 +13,17 @@ float LumaModel::at(float fY) const
     return fTMin + (fY - fYMin) / (fYMax - fYMin) * (fTMax - fTMin);
 }
 
-LumaModel frameModel(const uint8_t* pUyvy, int nWidth, int nHeight, float fTMin, float fTMax)
+LumaModel frameModel(const uint8_t* pLuma, int nWidth, int nHeight, float fTMin, float fTMax)
 {
     LumaModel model;
     model.fTMin = fTMin;
     model.fTMax = fTMax;
-    if (!pUyvy || nWidth < 1 || nHeight < 1)
+    if (!pLuma || nWidth < 1 || nHeight < 1)
         return model;
     uint8_t nMin = 255, nMax = 0;
     const size_t nPixels = size_t(nWidth) * size_t(nHeight);
     for (size_t i = 0; i < nPixels; ++i) {
-        const uint8_t y = pUyvy[2 * i + 1];
+        const uint8_t y = pLuma[i];
         nMin = std::min(nMin, y);
         nMax = std::max(nMax, y);
     }
@@ -32,17 +32,17 @@ LumaModel frameModel(const uint8_t* pUyvy, int nWidth, int nHeight, float fTMin,
     return model;
 }
 
-bool regionStats(const uint8_t* pUyvy, int nWidth, int nHeight, const QRect& rect, const LumaModel& model, Stats* pStats)
+bool regionStats(const uint8_t* pLuma, int nWidth, int nHeight, const QRect& rect, const LumaModel& model, Stats* pStats)
 {
     const QRect r = rect.intersected(QRect(0, 0, nWidth, nHeight));
-    if (!pUyvy || r.isEmpty())
+    if (!pLuma || r.isEmpty())
         return false;
     int nMin = 255, nMax = 0;
     uint64_t nSum = 0;
     for (int y = r.top(); y <= r.bottom(); ++y) {
-        const uint8_t* pRow = pUyvy + (size_t(y) * size_t(nWidth) + size_t(r.left())) * 2 + 1;
+        const uint8_t* pRow = pLuma + size_t(y) * size_t(nWidth) + size_t(r.left());
         for (int x = 0; x < r.width(); ++x) {
-            const int v = pRow[2 * x];
+            const int v = pRow[x];
             nMin = std::min(nMin, v);
             nMax = std::max(nMax, v);
             nSum += uint64_t(v);
@@ -55,19 +55,19 @@ bool regionStats(const uint8_t* pUyvy, int nWidth, int nHeight, const QRect& rec
     return true;
 }
 
-Histogram frameHistogram(const uint8_t* pUyvy, int nWidth, int nHeight, const LumaModel& model, int nBins)
+Histogram frameHistogram(const uint8_t* pLuma, int nWidth, int nHeight, const LumaModel& model, int nBins)
 {
     Histogram h;
     h.fLowC = std::min(model.fTMin, model.fTMax);
     h.fHighC = std::max(model.fTMin, model.fTMax);
     h.counts.assign(size_t(std::max(1, nBins)), 0);
-    if (!pUyvy || nWidth < 1 || nHeight < 1)
+    if (!pLuma || nWidth < 1 || nHeight < 1)
         return h;
     // Counting luminance levels first keeps the per-pixel work to one increment.
     std::array<int, 256> levels{};
     const size_t nPixels = size_t(nWidth) * size_t(nHeight);
     for (size_t i = 0; i < nPixels; ++i)
-        ++levels[pUyvy[2 * i + 1]];
+        ++levels[pLuma[i]];
     const int n = int(h.counts.size());
     const float fSpan = h.fHighC - h.fLowC;
     for (int y = 0; y < 256; ++y) {

@@ -20,12 +20,12 @@ struct LumaModel
     float at(float fY) const;
 };
 
-// The model of a UYVY frame (luminance at odd offsets) whose scene extremes are fTMin, fTMax.
-LumaModel frameModel(const uint8_t* pUyvy, int nWidth, int nHeight, float fTMin, float fTMax);
+// The model of a luminance plane (nWidth x nHeight, row-major) whose scene extremes are fTMin, fTMax.
+LumaModel frameModel(const uint8_t* pLuma, int nWidth, int nHeight, float fTMin, float fTMax);
 
 // Maximum, minimum and average of the rectangle (clipped to the frame). False when nothing
 // of it lies inside the frame.
-bool regionStats(const uint8_t* pUyvy, int nWidth, int nHeight, const QRect& rect, const LumaModel& model, Stats* pStats);
+bool regionStats(const uint8_t* pLuma, int nWidth, int nHeight, const QRect& rect, const LumaModel& model, Stats* pStats);
 
 struct Histogram
 {
@@ -35,6 +35,6 @@ struct Histogram
     int nTotal = 0;
 };
 // Distribution of the frame's pixel temperatures in nBins equal bins over the scene's range.
-Histogram frameHistogram(const uint8_t* pUyvy, int nWidth, int nHeight, const LumaModel& model, int nBins);
+Histogram frameHistogram(const uint8_t* pLuma, int nWidth, int nHeight, const LumaModel& model, int nBins);
 
 } // namespace Alarm

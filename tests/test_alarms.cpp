@@ -128,20 +128,17 @@ private slots:
 
     void regionAndHistogramFollowTheLuminanceModel()
     {
-        // 4 x 2 frame: luminance 10 everywhere, 110 in the right half of the bottom row.
+        // 4 x 2 plane: luminance 10 everywhere, 110 in the right half of the bottom row.
         const int w = 4, h = 2;
-        std::vector<uint8_t> uyvy(size_t(w * h * 2), 128);
-        for (int i = 0; i < w * h; ++i)
-            uyvy[size_t(2 * i + 1)] = 10;
-        uyvy[2 * 6 + 1] = uyvy[2 * 7 + 1] = 110;
-        const LumaModel model = frameModel(uyvy.data(), w, h, 20.0f, 70.0f);
+        std::vector<uint8_t> luma = {10, 10, 10, 10, 10, 10, 110, 110};
+        const LumaModel model = frameModel(luma.data(), w, h, 20.0f, 70.0f);
         Stats st;
-        QVERIFY(regionStats(uyvy.data(), w, h, QRect(1, 1, 10, 10), model, &st));   // clipped to 3 x 1
+        QVERIFY(regionStats(luma.data(), w, h, QRect(1, 1, 10, 10), model, &st));   // clipped to 3 x 1
         QCOMPARE(st.fMax, 70.0f);
         QCOMPARE(st.fMin, 20.0f);
         QVERIFY(qAbs(st.fAvg - (20.0f + 50.0f * 2 / 3)) < 1e-4f);
-        QVERIFY(!regionStats(uyvy.data(), w, h, QRect(5, 0, 2, 2), model, &st));
-        const Histogram hist = frameHistogram(uyvy.data(), w, h, model, 5);
+        QVERIFY(!regionStats(luma.data(), w, h, QRect(5, 0, 2, 2), model, &st));
+        const Histogram hist = frameHistogram(luma.data(), w, h, model, 5);
         QCOMPARE(hist.nTotal, 8);
         QCOMPARE(hist.counts, (std::vector<int>{6, 0, 0, 0, 2}));
     }

@@ -81,6 +81,8 @@ public:
     void setRecordWatch(int nIntervalMs, int nStallMs);
     // Folder for manual recordings instead of the configured one (empty: the configured one).
     void setManualRecordDir(const QString& qStrDir);
+    // Folder for alarm recordings instead of the configured one (empty: the configured one).
+    void setAlarmRecordDir(const QString& qStrDir);
     // A manual or alarm recording runs.
     bool isRecording();
 
@@ -231,6 +233,7 @@ private:
     int m_nRecHeight = 0;
     uint32_t m_nLastRecordTick = 0;         // tick of the last frame seen while recording
     QString m_qStrManualDir;
+    QString m_qStrAlarmDir;
     std::vector<unsigned char> m_RecordI420;
     RecordNotices m_Notices;
 

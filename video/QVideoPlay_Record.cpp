@@ -90,6 +90,12 @@ void QVideoPlay::setManualRecordDir(const QString& qStrDir)
     m_qStrManualDir = qStrDir;
 }
 
+void QVideoPlay::setAlarmRecordDir(const QString& qStrDir)
+{
+    QMutexLocker lock(&m_Mutex);
+    m_qStrAlarmDir = qStrDir;
+}
+
 bool QVideoPlay::isRecording()
 {
     QMutexLocker lock(&m_Mutex);
@@ -99,7 +105,7 @@ bool QVideoPlay::isRecording()
 QString QVideoPlay::recordDirForKind(int nKind)
 {
     if (nKind == 1)
-        return ConfigStore::getAlarmRecordPath();
+        return m_qStrAlarmDir.isEmpty() ? ConfigStore::getAlarmRecordPath() : m_qStrAlarmDir;
     return m_qStrManualDir.isEmpty() ? ConfigStore::getManualRecordPath() : m_qStrManualDir;
 }
 

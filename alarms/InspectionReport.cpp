@@ -1,0 +1,251 @@
+#include "alarms/InspectionReport.h"
+
+#include "alarms/AlarmRuleStore.h"
+#include "alarms/TrendChart.h"
+#include "app/LangTable.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QPageSize>
+#include <QPainter>
+#include <QPdfWriter>
+
+namespace Alarm {
+
+namespace {
+
+QString text(const char* pszKey, const char* pszEnglish)
+{
+    const QString t = langText(QString::fromLatin1(pszKey));
+    return t.isEmpty() ? QString::fromUtf8(pszEnglish) : t;
+}
+
+// Lays out text top to bottom on pages of the writer, in device units.
+class Pages
+{
+public:
+    Pages(QPdfWriter& writer, QPainter& painter) : m_Writer(writer), m_Painter(painter)
+    {
+        m_nDpi = writer.resolution();
+        m_Page = QRectF(0, 0, painter.device()->width(), painter.device()->height());
+        m_fY = 0;
+    }
+    qreal mm(qreal f) const { return f * m_nDpi / 25.4; }
+    QRectF page() const { return m_Page; }
+    qreal y() const { return m_fY; }
+    void newPage()
+    {
+        m_Writer.newPage();
+        m_fY = 0;
+    }
+    void ensure(qreal fHeight)
+    {
+        if (m_fY + fHeight > m_Page.height())
+            newPage();
+    }
+    void line(const QString& qStrText, qreal fPt = 10, bool bBold = false)
+    {
+        QFont font(QStringLiteral("Sans"));
+        font.setPointSizeF(fPt);
+        font.setBold(bBold);
+        m_Painter.setFont(font);
+        const QRectF bounds =
+            m_Painter.boundingRect(QRectF(0, 0, m_Page.width(), 1e6), Qt::TextWordWrap, qStrText);
+        ensure(bounds.height());
+        m_Painter.drawText(QRectF(0, m_fY, m_Page.width(), bounds.height()), Qt::TextWordWrap, qStrText);
+        m_fY += bounds.height() + mm(1.5);
+    }
+    // A row of cells of the given relative widths.
+    void row(const QStringList& cells, const QList<qreal>& widths, bool bBold = false)
+    {
+        QFont font(QStringLiteral("Sans"));
+        font.setPointSizeF(9);
+        font.setBold(bBold);
+        m_Painter.setFont(font);
+        const qreal h = mm(6);
+        ensure(h);
+        qreal x = 0, total = 0;
+        for (qreal w : widths)
+            total += w;
+        for (int i = 0; i < cells.size() && i < widths.size(); ++i) {
+            const qreal w = m_Page.width() * widths[i] / total;
+            m_Painter.drawRect(QRectF(x, m_fY, w, h));
+            m_Painter.drawText(QRectF(x + mm(1), m_fY, w - mm(2), h), Qt::AlignVCenter | Qt::AlignLeft, cells[i]);
+            x += w;
+        }
+        m_fY += h;
+    }
+    QRectF take(qreal fHeight)
+    {
+        ensure(fHeight);
+        const QRectF r(0, m_fY, m_Page.width(), fHeight);
+        m_fY += fHeight + mm(3);
+        return r;
+    }
+    void gap(qreal fMm) { m_fY += mm(fMm); }
+
+private:
+    QPdfWriter& m_Writer;
+    QPainter& m_Painter;
+    int m_nDpi = 300;
+    QRectF m_Page;
+    qreal m_fY = 0;
+};
+
+QString temper(float fCelsius, const ReportData& data)
+{
+    return QStringLiteral("%1 %2").arg(double(toUnit(fCelsius, data.nUnit)), 0, 'f', 1).arg(data.qStrUnit);
+}
+
+void drawSnapshot(QPainter& painter, const QRectF& area, const ReportSnapshot& snap)
+{
+    if (snap.image.isNull())
+        return;
+    const QSizeF size = QSizeF(snap.image.size()).scaled(area.size(), Qt::KeepAspectRatio);
+    const QRectF target(area.left() + (area.width() - size.width()) / 2, area.top(), size.width(), size.height());
+    painter.drawImage(target, snap.image);
+    const QSize grid = snap.cameraSize.isEmpty() ? snap.image.size() : snap.cameraSize;
+    const qreal sx = target.width() / grid.width(), sy = target.height() / grid.height();
+    painter.save();
+    painter.setPen(QPen(QColor(0x00, 0xe0, 0x40), 2));
+    QFont font(QStringLiteral("Sans"));
+    font.setPointSizeF(7);
+    painter.setFont(font);
+    for (const ReportItem& item : snap.items) {
+        const QRectF r(target.left() + item.rect.x() * sx, target.top() + item.rect.y() * sy,
+                       std::max<qreal>(1, item.rect.width() * sx), std::max<qreal>(1, item.rect.height() * sy));
+        if (item.qStrKind == QLatin1String("rect")) {
+            painter.drawRect(r);
+        } else if (item.qStrKind == QLatin1String("line")) {
+            if (item.bReversed)
+                painter.drawLine(r.topRight(), r.bottomLeft());
+            else
+                painter.drawLine(r.topLeft(), r.bottomRight());
+        } else {
+            const QPointF c = r.center();
+            painter.drawLine(c - QPointF(6 * sx, 0), c + QPointF(6 * sx, 0));
+            painter.drawLine(c - QPointF(0, 6 * sy), c + QPointF(0, 6 * sy));
+        }
+        painter.drawText(r.topLeft() + QPointF(2, -2), item.qStrName);
+    }
+    painter.restore();
+}
+
+} // namespace
+
+ReportTexts ReportTexts::current()
+{
+    ReportTexts t;
+    t.qStrCover = text("CoverPage", "Cover page");
+    t.qStrTime = text("ReportTime", "Report time");
+    t.qStrPart = text("DevicePart", "Device Type");
+    t.qStrSerial = text("DeviceSN", "S/N");
+    t.qStrSoftware = text("Version", "Version");
+    t.qStrContents = text("ReportContents", "Contents");
+    t.qStrMax = text("Max Temp", "Max Temp");
+    t.qStrMin = text("Min Temp", "Min Temp");
+    t.qStrAvg = text("AVG Temp", "AVG Temp");
+    t.qStrEmissivity = text("Emissivity", "Emissivity");
+    t.qStrReflected = text("ReflexTemper", "Reflected temperature");
+    t.qStrEvents = text("Alarm Type", "Alarms");
+    t.qStrTrend = text("TemperDistribute", "Temperature trend");
+    t.qStrNotes = text("TextNote", "Notes");
+    return t;
+}
+
+bool writeReport(const ReportData& data, const QString& qStrPdf, QString* pError)
+{
+    const ReportTexts t = ReportTexts::current();
+    {
+        QFile probe(qStrPdf);
+        if (!probe.open(QIODevice::WriteOnly)) {
+            if (pError)
+                *pError = QStringLiteral("cannot write %1: %2").arg(qStrPdf, probe.errorString());
+            return false;
+        }
+    }
+    QPdfWriter writer(qStrPdf);
+    writer.setPageSize(QPageSize(QPageSize::A4));
+    writer.setPageMargins(QMarginsF(18, 18, 18, 18), QPageLayout::Millimeter);
+    writer.setResolution(300);
+    writer.setTitle(data.qStrTitle);
+    writer.setCreator(QStringLiteral("Thermava ") + data.qStrSoftware);
+    QPainter painter;
+    if (!painter.begin(&writer)) {
+        if (pError)
+            *pError = QStringLiteral("cannot write %1").arg(qStrPdf);
+        return false;
+    }
+    Pages pages(writer, painter);
+    painter.setPen(Qt::black);
+
+    // Cover.
+    pages.gap(40);
+    pages.line(data.qStrTitle, 24, true);
+    pages.gap(8);
+    pages.line(QStringLiteral("%1: %2").arg(t.qStrTime, data.time.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))), 12);
+    pages.line(QStringLiteral("%1: %2").arg(t.qStrPart, data.qStrPart), 12);
+    pages.line(QStringLiteral("%1: %2").arg(t.qStrSerial, data.qStrSerial), 12);
+    pages.line(QStringLiteral("%1: %2").arg(t.qStrSoftware, data.qStrSoftware), 12);
+    pages.gap(8);
+    pages.line(t.qStrContents, 12, true);
+    for (int i = 0; i < data.snapshots.size(); ++i)
+        pages.line(QStringLiteral("%1. %2").arg(i + 1).arg(QFileInfo(data.snapshots[i].qStrFile).fileName()), 10);
+    pages.line(QStringLiteral("%1. %2, %3, %4").arg(data.snapshots.size() + 1).arg(t.qStrEvents, t.qStrTrend, t.qStrNotes), 10);
+
+    // One page per snapshot.
+    const QList<qreal> widths = {3, 2, 2, 2};
+    for (const ReportSnapshot& snap : data.snapshots) {
+        pages.newPage();
+        pages.line(QFileInfo(snap.qStrFile).fileName(), 14, true);
+        pages.line(snap.time.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), 10);
+        drawSnapshot(painter, pages.take(pages.mm(110)), snap);
+        pages.line(QStringLiteral("%1: %2    %3: %4").arg(t.qStrEmissivity).arg(snap.fEmissivity, 0, 'f', 2)
+                       .arg(t.qStrReflected, temper(float(snap.fReflected), data)), 10);
+        pages.row({QString(), t.qStrMax, t.qStrMin, t.qStrAvg}, widths, true);
+        pages.row({QStringLiteral("Scene"), temper(snap.fSceneMax, data), temper(snap.fSceneMin, data), QString()}, widths);
+        for (const ReportItem& item : snap.items)
+            pages.row({item.qStrName, temper(item.fMax, data), temper(item.fMin, data), temper(item.fAvg, data)}, widths);
+    }
+
+    // Alarms, trend, notes.
+    pages.newPage();
+    pages.line(t.qStrEvents, 14, true);
+    const QList<qreal> eventWidths = {3, 1, 5, 2};
+    if (data.events.isEmpty()) {
+        pages.line(QStringLiteral("-"), 10);
+    } else {
+        for (const LogEntry& e : data.events)
+            pages.row({e.time.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), e.bStart ? QStringLiteral("start") : QStringLiteral("end"),
+                       e.qStrRule, temper(e.fValueC, data)},
+                      eventWidths);
+    }
+    pages.gap(6);
+    pages.line(t.qStrTrend, 14, true);
+    QFont font(QStringLiteral("Sans"));
+    font.setPointSizeF(7);
+    painter.setFont(font);
+    if (!data.trend.empty())
+        drawTrendChart(painter, pages.take(pages.mm(70)), data.trend, data.rules, data.nUnit, data.qStrUnit);
+    else
+        pages.line(QStringLiteral("-"), 10);
+    pages.gap(6);
+    pages.line(t.qStrNotes, 14, true);
+    const QRectF notes = pages.take(pages.mm(50));
+    painter.drawRect(notes);
+    if (!data.qStrNotes.isEmpty()) {
+        QFont body(QStringLiteral("Sans"));
+        body.setPointSizeF(10);
+        painter.setFont(body);
+        painter.drawText(notes.adjusted(pages.mm(2), pages.mm(2), -pages.mm(2), -pages.mm(2)), Qt::TextWordWrap,
+                         data.qStrNotes);
+    }
+    if (!painter.end()) {
+        if (pError)
+            *pError = QStringLiteral("cannot write %1").arg(qStrPdf);
+        return false;
+    }
+    return true;
+}
+
+} // namespace Alarm
