@@ -1,7 +1,11 @@
 // Byte-level command frames: checksums, request layout, received-frame checks and the
-// joining of replies, without any camera.
+// joining of replies, without any camera. Also the bytes a real camera's backend reads: USB
+// descriptors, the camera setting's transport overrides, and captured buffers.
 
 #include "device/CommandFrame.h"
+#include "platform/v4l2/UsbDescriptors.h"
+#include "platform/v4l2/V4l2Pixels.h"
+#include "platform/v4l2/V4l2Target.h"
 
 #include <QtTest>
 #include <cstring>
@@ -209,6 +213,104 @@ private slots:
         last.resize(kReceiveRoom, 0xEE);
         QCOMPARE(feed(a, last), ReplyAssembler::State::Complete);
         QCOMPARE(Bytes(a.payload(), a.payload() + nPayload), payload);
+    }
+
+    void usbDescriptorsOfferTheCommandChannel()
+    {
+        const Bytes dev = {18, 1, 0, 2, 0xEF, 2, 1, 64, 0x34, 0x12, 0xCD, 0xAB, 0, 1, 1, 2, 3, 1};
+        const Bytes cfg = {9, 2, 0, 0, 4, 1, 0, 0x80, 250};
+        const Bytes vc = {9, 4, 0, 0, 1, 0x0E, 0x01, 0, 0};
+        // Extension unit 5: GUID 00..0f, 2 controls, 2 input pins, 2-byte bitmap 0x05 0x80.
+        Bytes xu = {28, 0x24, 0x06, 5};
+        for (uint8_t i = 0; i < 16; ++i)
+            xu.push_back(i);
+        xu.insert(xu.end(), {2, 2, 1, 2, 2, 0x05, 0x80, 0});
+        const Bytes vs = {9, 4, 1, 0, 0, 0x0E, 0x02, 0, 0};
+        // Vendor interface 2: bulk OUT 0x01, an interrupt IN that does not count, bulk IN 0x81;
+        // its alternate setting and interface 3 (IN only) offer nothing.
+        const Bytes vendor = {9, 4, 2, 0, 3, 0xFF, 0, 0, 0, 7, 5, 0x01, 2, 0, 2, 0, 7, 5, 0x83, 3, 8, 0, 4,
+                              7, 5, 0x81, 2, 0, 2, 0, 9, 4, 2, 1, 2, 0xFF, 0, 0, 0, 7, 5, 0x02, 2, 0, 2, 0,
+                              7, 5, 0x82, 2, 0, 2, 0, 9, 4, 3, 0, 1, 0xFF, 0, 0, 0, 7, 5, 0x84, 2, 0, 2, 0};
+        Bytes all;
+        for (const Bytes* p : std::initializer_list<const Bytes*>{&dev, &cfg, &vc, &xu, &vs, &vendor})
+            all.insert(all.end(), p->begin(), p->end());
+        // A second configuration is not the active one.
+        all.insert(all.end(), cfg.begin(), cfg.end());
+        all.insert(all.end(), {9, 4, 7, 0, 2, 0xFF, 0, 0, 0, 7, 5, 0x03, 2, 0, 2, 0, 7, 5, 0x85, 2, 0, 2, 0});
+
+        const UsbDescriptorSummary s = parseUsbDescriptors(all.data(), all.size());
+        QVERIFY(s.bValid);
+        QCOMPARE(s.nVendorId, uint16_t(0x1234));
+        QCOMPARE(s.nProductId, uint16_t(0xABCD));
+        QCOMPARE(s.nVideoControlInterface, 0);
+        QCOMPARE(s.vendorBulk.size(), size_t(1));
+        QCOMPARE(s.vendorBulk[0].nInterface, 2);
+        QCOMPARE(s.vendorBulk[0].nEndpointOut, 0x01);
+        QCOMPARE(s.vendorBulk[0].nEndpointIn, 0x81);
+        QCOMPARE(s.extensionUnits.size(), size_t(1));
+        QCOMPARE(s.extensionUnits[0].nUnitId, 5);
+        QCOMPARE(s.extensionUnits[0].selectors, std::vector<int>({1, 3, 16}));
+        QCOMPARE(s.extensionUnits[0].guidText(), std::string("03020100-0504-0706-0809-0a0b0c0d0e0f"));
+
+        // Cut inside the extension unit, or a descriptor claiming length 0: the walk stops
+        // there, keeping what came before, and reads nothing beyond the end.
+        const size_t nCut = dev.size() + cfg.size() + vc.size() + 20;
+        Bytes cut(all.begin(), all.begin() + long(nCut));
+        const UsbDescriptorSummary t = parseUsbDescriptors(cut.data(), cut.size());
+        QVERIFY(t.bValid && t.extensionUnits.empty() && t.nVideoControlInterface == 0);
+        all[dev.size() + cfg.size() + vc.size()] = 0;
+        QVERIFY(parseUsbDescriptors(all.data(), all.size()).extensionUnits.empty());
+        QVERIFY(!parseUsbDescriptors(dev.data(), 10).bValid);
+    }
+
+    void cameraSettingOverridesAreParsed()
+    {
+        V4l2Target t;
+        QVERIFY(parseV4l2Target("auto", &t, nullptr) && t.isAuto());
+        QVERIFY(parseV4l2Target("/dev/video2", &t, nullptr));
+        QCOMPARE(t.node, std::string("/dev/video2"));
+        QCOMPARE(t.eTransport, V4l2Target::Transport::FromDescriptors);
+        QVERIFY(parseV4l2Target("/dev/video2,bulk=2:0x01:0x81", &t, nullptr));
+        QVERIFY(t.eTransport == V4l2Target::Transport::Bulk && t.nInterface == 2 && t.nEndpointOut == 1 && t.nEndpointIn == 0x81);
+        QVERIFY(parseV4l2Target("/dev/video0,xu=4:0x0a", &t, nullptr));
+        QVERIFY(t.eTransport == V4l2Target::Transport::Xu && t.nUnit == 4 && t.nSelector == 10);
+        QVERIFY(parseV4l2Target("/dev/video0,nocmd", &t, nullptr) && t.eTransport == V4l2Target::Transport::None);
+        // Directions swapped, a missing part, signs, junk, two transports, no node: refused
+        // with a reason, and the target is left as it was.
+        for (const char* pszBad : {"/dev/video0,bulk=2:0x81:0x01", "/dev/video0,bulk=2:0x01", "/dev/video0,xu=-1:1",
+                                   "/dev/video0,xu=4:1x", "/dev/video0,nocmd,xu=4:1", "/dev/video0,fast", "video0",
+                                   "/dev/video0,xu=0:1", "/dev/video0,bulk=256:1:0x81"}) {
+            std::string error;
+            QVERIFY2(!parseV4l2Target(pszBad, &t, &error) && !error.empty(), pszBad);
+            QCOMPARE(t.eTransport, V4l2Target::Transport::None);
+        }
+    }
+
+    void capturedBuffersBecomePackedUyvy()
+    {
+        // Two rows of 4 pixels in YUYV with 4 bytes of padding per row.
+        const Bytes yuyv = {10, 20, 11, 30, 12, 21, 13, 31, 0xEE, 0xEE, 0xEE, 0xEE,
+                            14, 22, 15, 32, 16, 23, 17, 33, 0xEE, 0xEE, 0xEE, 0xEE};
+        const Bytes uyvy = {20, 10, 30, 11, 21, 12, 31, 13, 22, 14, 32, 15, 23, 16, 33, 17};
+        Bytes out(16, 0);
+        V4l2Pixels::packFrame(yuyv.data(), 12, 4, 2, true, out.data());
+        QCOMPARE(out, uyvy);
+        // UYVY with padding only loses the padding; a tail shorter than a word is swapped too.
+        Bytes padded = uyvy;
+        padded.insert(padded.begin() + 8, 3, 0xEE);
+        V4l2Pixels::packFrame(padded.data(), 11, 4, 2, false, out.data());
+        QCOMPARE(out, uyvy);
+        Bytes ten(yuyv.begin(), yuyv.begin() + 10);
+        V4l2Pixels::swapPairs(ten.data(), ten.data(), ten.size());
+        QCOMPARE(ten, Bytes({20, 10, 30, 11, 21, 12, 31, 13, 0xEE, 0xEE}));
+        QCOMPARE(V4l2Pixels::neededBytes(12, 4, 2), size_t(20));
+
+        // Stream sizes: image rows plus trailer rows, one or two image widths wide.
+        using Sizes = std::initializer_list<std::pair<int, int>>;
+        for (auto size : Sizes{{256, 194}, {256, 196}, {512, 200}, {512, 386}, {1024, 392}})
+            QVERIFY(V4l2Pixels::isLinkStreamSize(size.first, size.second));
+        for (auto size : Sizes{{256, 192}, {512, 384}, {640, 480}, {256, 201}, {384, 292}})
+            QVERIFY(!V4l2Pixels::isLinkStreamSize(size.first, size.second));
     }
 };
 

@@ -417,7 +417,11 @@ bool v4l2SetTarget(const std::string& spec, std::string* pError)
 bool v4l2HasCandidate()
 {
     const std::vector<V4l2NodeInfo> nodes = enumerateV4l2Nodes();
-    return std::any_of(nodes.begin(), nodes.end(), [](const V4l2NodeInfo& n) { return n.bCandidate; });
+    if (std::any_of(nodes.begin(), nodes.end(), [](const V4l2NodeInfo& n) { return n.bCandidate; }))
+        return true;
+    // A camera that is there but cannot be opened is not "no camera": keep the reason.
+    setLastError(autoFailure(nodes));
+    return false;
 }
 
 std::string v4l2LastError()

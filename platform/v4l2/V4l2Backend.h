@@ -18,7 +18,8 @@ const CameraBackendEvents& v4l2CameraBackendEvents();
 // the text cannot be parsed (the previous target then stays).
 bool v4l2SetTarget(const std::string& spec, std::string* pError);
 
-// For auto: true when at least one usable real camera (candidate) is attached now.
+// For auto: true when at least one usable real camera (candidate) is attached now. When false,
+// v4l2LastError() says why if a USB video node could not be opened (permission, busy).
 bool v4l2HasCandidate();
 
 // Why the last GetUsbDeviceNum/OpenUSBCam/InitUSBCam failed, in plain English with the path
