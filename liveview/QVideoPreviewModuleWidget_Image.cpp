@@ -89,12 +89,9 @@ void QVideoPreviewModuleWidget::setHotPointSlot(ThermHotPointParam stHotPointPar
         stHotPointParam.nPosX, stHotPointParam.nPosY, m_nSuperResScale, m_pVideoPlay->frameWidth(),
         m_pVideoPlay->frameHeight(), m_ptZoomOrigin, m_nDirection, m_pOverlay->size());
 
-    const int nUnit = ConfigStore::value(kGeneralGroup, "TemperUnit").toInt();
-    if (nUnit == 0)
-        m_pOverlay->setLabelText(QString::number(double(stHotPointParam.fMaxTemper), 'f', 1) + QString::fromUtf8("℃"));
-    else if (nUnit == 1)
-        m_pOverlay->setLabelText(QString::number(double(stHotPointParam.fMaxTemper) * 1.8 + 32, 'f', 1)
-                                 + QString::fromUtf8("℉"));
+    // Every unit the settings offer; a unit without text would leave a stale temperature up.
+    m_pOverlay->setLabelText(QString::number(double(ConfigStore::convertTemper(stHotPointParam.fMaxTemper)), 'f', 1)
+                             + ConfigStore::getTemperUnitText());
 
     m_pOverlay->setMarkerPoint(at.x(), at.y());
     updateOverlayMask();

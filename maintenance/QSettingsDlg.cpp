@@ -99,6 +99,7 @@ QSettingsDlg::QSettingsDlg(QWidget* parent) : QWidget(parent)
     m_pTemperUnitCombo->setView(new QListView(m_pTemperUnitCombo));
     m_pTemperUnitCombo->addItem(langText("Centigrade"), 0);
     m_pTemperUnitCombo->addItem(langText("Fahrenheit"), 1);
+    m_pTemperUnitCombo->addItem(langText("Kelvin"), 2);
     pForm->addRow(m_pTemperUnitLabel, m_pTemperUnitCombo);
 
     m_pPathLabel = makeLabel("PathSet", "Label_F5_16", pContent);

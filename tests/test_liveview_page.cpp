@@ -260,7 +260,7 @@ private slots:
         param.nPosX = 256;
         param.fMaxTemper = 50.0f;
         page.setHotPointSlot(param);
-        QCOMPARE(page.overlay()->labelText(), QString::fromUtf8("97.9℉"));
+        QCOMPARE(page.overlay()->labelText(), QString("323.1K"));
         QCOMPARE(pMarker->pointX(), 800);
         QCOMPARE(pMax->text(), QString("323.1K"));
 

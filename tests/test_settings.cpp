@@ -121,14 +121,15 @@ private slots:
     {
         storeRaw("ManualSnapshotPath", "/data/snaps");
         storeRaw("ManualRecordPath", "/data/records");
-        storeRaw("TemperUnit", 1);
+        storeRaw("TemperUnit", 2);
         storeRaw("Language", 1);
         QSettingsDlg page;
         QCOMPARE(page.snapshotPathSelector()->text(), QString("/data/snaps"));
         QCOMPARE(page.recordPathSelector()->text(), QString("/data/records"));
-        QCOMPARE(page.temperUnitComboBox()->count(), 2);
-        QCOMPARE(page.temperUnitComboBox()->currentData().toInt(), 1);
+        QCOMPARE(page.temperUnitComboBox()->count(), 3);
+        QCOMPARE(page.temperUnitComboBox()->currentData().toInt(), 2);
         QCOMPARE(page.temperUnitComboBox()->itemText(1), QString::fromUtf8("℉"));
+        QCOMPARE(page.temperUnitComboBox()->currentText(), QString("Kelvin"));
         QVERIFY(!page.cnRadioButton()->isChecked() && page.enRadioButton()->isChecked());
 
         storeRaw("Language", 0);
