@@ -131,6 +131,13 @@ private slots:
         QCOMPARE(connectWith(exec), QList<int>({3, 2, 100}));
         QCOMPARE(link().nWidth, 512);
         QCOMPARE(link().nHeight, 384);
+        link().close();
+
+        // Without the format answer the fallback size is not what a 512-wide camera streams.
+        sim().reset();
+        sim().configure("noformat;width=512");
+        QCOMPARE(connectWith(exec), QList<int>({3, 2, 1}));
+        QCOMPARE(link().lastOpenFailure(), UsbCameraLink::OpenFailure::StreamInit);
     }
 
     void liveFramesReachTheConsumer()

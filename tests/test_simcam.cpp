@@ -290,6 +290,9 @@ private slots:
         QVERIFY(!sendRaw(transferFrame(requestPacket(0x66, {}))));
         QCOMPARE(api().RegisterUSBStreamCallBack(rec.nCamID, &Sink::callback, nullptr), -1);
         QVERIFY(api().OpenUSBCam(&rec));
+        // A size the camera does not offer is refused, as S_FMT would be, saying why.
+        QVERIFY(api().InitUSBCam(&rec, 256, 196, 0, 0, 1) != 0);
+        QVERIFY(cam.lastError().find("256x196") != std::string::npos);
         QCOMPARE(api().InitUSBCam(&rec, 512, 200, 0, 0, 1), 0);
         QCOMPARE(api().RegisterUSBStreamCallBack(rec.nCamID, nullptr, nullptr), -1);
         int w = 0, h = 0;

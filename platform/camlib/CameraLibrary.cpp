@@ -19,6 +19,7 @@ const CameraBackendEvents& simCameraBackendEvents()
         [] {
             CameraBackendDescription desc;
             desc.backend = "simulated";
+            desc.lastError = SimCamera::instance().lastError();
             return desc;
         },
     };

@@ -50,6 +50,7 @@ void SimCamera::State::applyDefaults(Clock::time_point now)
     log.clear();
     nProtoErrors = 0;
     lastProtoError.clear();
+    lastError.clear();
     nFrames = 0;
     lastMeas = SimMeasurement();
     sensor.reset();

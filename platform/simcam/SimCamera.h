@@ -32,8 +32,9 @@
 //
 // Behaviour a host sees:
 // - Enumeration lists one camera (nCamID 0) while it is on the bus. OpenUSBCam opens the
-//   command channel; InitUSBCam starts the stream thread (the camera streams in its own
-//   layout whatever size was asked for; lastInitStreamSize() tells what was asked);
+//   command channel; InitUSBCam starts the stream thread. The camera offers only its own
+//   layout (below): another size fails InitUSBCam, as S_FMT would, and lastError() says
+//   why (lastInitStreamSize() tells what was asked);
 //   frames reach the callback once RegisterUSBStreamCallBack has given one. The callback
 //   gets (stream width, stream height, frame, frame bytes, user pointer).
 // - Replies wait on the channel in arrival order until they are read; nothing is discarded
@@ -185,6 +186,8 @@ public:
     std::vector<uint8_t> receivedImage() const;   // bytes of the last firmware image
     SimStreamLayout streamLayout() const;          // layout the next/current stream uses
     void lastInitStreamSize(int& nWidth, int& nHeight) const;   // as passed to InitUSBCam
+    // Why the last open or stream start was refused, in plain words; empty when it was not.
+    std::string lastError() const;
 
     uint64_t frameNumber() const;         // frames delivered to the callback so far
     SimMeasurement lastMeasurement() const;

@@ -215,6 +215,12 @@ void SimCamera::lastInitStreamSize(int& nWidth, int& nHeight) const
     nHeight = d->initH;
 }
 
+std::string SimCamera::lastError() const
+{
+    std::lock_guard<std::mutex> lk(d->m);
+    return d->lastError;
+}
+
 uint64_t SimCamera::frameNumber() const
 {
     std::lock_guard<std::mutex> lk(d->m);

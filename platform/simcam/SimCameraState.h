@@ -131,6 +131,7 @@ struct SimCamera::State
     uint64_t streamKick = 0;
     bool bPaused = false;
     std::deque<OutFrame> replies;
+    std::string lastError;   // why the last open or stream start was refused
 
     // camera
     Clock::time_point powerOn, lastFfc, shutterUntil;

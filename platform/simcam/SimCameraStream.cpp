@@ -172,17 +172,25 @@ int SimCamera::libInitUSBCam(UsbDeviceRecord* pDevice, int nStreamWidth, int nSt
         return -1;
     if (nStreamWidth <= 0 || nStreamHeight <= 0)
         return -2;
+    // Like a V4L2 device refusing S_FMT, the camera offers only its own layout; streaming
+    // it under another size would hand the host rows it cuts in the wrong places.
+    const SimStreamLayout offered = SimFrameFormat::layoutFor(d->part, d->nImageWidth);
+    d->initW = nStreamWidth;
+    d->initH = nStreamHeight;
+    if (nStreamWidth != offered.nStreamWidth || nStreamHeight != offered.nStreamHeight) {
+        d->lastError = "the camera does not offer a " + std::to_string(nStreamWidth) + "x" + std::to_string(nStreamHeight)
+                       + " stream (it streams " + std::to_string(offered.nStreamWidth) + "x"
+                       + std::to_string(offered.nStreamHeight) + ")";
+        return -3;
+    }
+    d->lastError.clear();
     d->bInit = false;
     d->cb = nullptr;
     d->user = nullptr;
     d->joinStream(lk);
     if (!d->onBus() || !d->bOpen)
         return -1;
-    // The camera streams in its own layout whatever size was asked for; the size asked for
-    // is kept for inspection.
-    d->initW = nStreamWidth;
-    d->initH = nStreamHeight;
-    d->layout = SimFrameFormat::layoutFor(d->part, d->nImageWidth);
+    d->layout = offered;
     d->bInit = true;
     const uint64_t run = ++d->streamRun;
     State* s = d.get();
