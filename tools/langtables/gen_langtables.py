@@ -354,6 +354,12 @@ EXPECTED_COUNTS = {"EN": (302, 300), "CN": (300, 299)}
 # item of both tables, in this order, with keys the tables did not use before; add new ones
 # at the end of this list.
 ADDED_TEXTS = [
+    ("Simulated camera", "Simulated camera", "模拟相机"),
+    ("Replay", "Replay", "回放"),
+    ("stream only: camera commands unavailable", "stream only: camera commands unavailable",
+     "仅视频流：相机命令不可用"),
+    ("The camera could not be opened:", "The camera could not be opened:", "无法打开相机："),
+    ("The camera setting cannot be used:", "The camera setting cannot be used:", "相机设置无法使用："),
 ]
 
 
