@@ -37,9 +37,10 @@ State& state()
 void setLastError(const std::string& reason)
 {
     std::lock_guard<std::mutex> lock(state().mutex);
-    state().lastError = reason;
-    if (!reason.empty())
+    // The connect loop asks again every second: say a reason once, not once a second.
+    if (!reason.empty() && reason != state().lastError)
         qWarning("V4L2 camera: %s", reason.c_str());
+    state().lastError = reason;
 }
 
 V4l2Target currentTarget()
@@ -162,7 +163,7 @@ std::string autoFailure(const std::vector<V4l2NodeInfo>& nodes)
 bool v4l2GetUsbDeviceNum(int32_t* pnCount, UsbDeviceRecord* pList)
 {
     const V4l2Target target = currentTarget();
-    setLastError("");
+    std::string failure;
     int32_t nCount = 0;
     if (target.isAuto()) {
         const std::vector<V4l2NodeInfo> nodes = enumerateV4l2Nodes();
@@ -171,20 +172,21 @@ bool v4l2GetUsbDeviceNum(int32_t* pnCount, UsbDeviceRecord* pList)
                 encodeV4l2Record(recordFor(n, target), n.nIndex, &pList[nCount++]);
         }
         if (nCount == 0)
-            setLastError(autoFailure(nodes));
+            failure = autoFailure(nodes);
     } else {
         V4l2NodeInfo n;
         if (!probeV4l2Node(target.node, &n))
-            setLastError(target.node + ": no such video device");
+            failure = target.node + ": no such video device (\"thermava-cli devices\" lists them)";
         else if (!n.bOpened)
-            setLastError(n.openError);
+            failure = n.openError;
         else if (!n.bCapture)
-            setLastError(target.node + " is not a video capture node");
+            failure = target.node + " is not a video capture node";
         else if (n.streams.empty())
-            setLastError(target.node + " offers no UYVY or YUYV stream of a thermal image with its trailer rows");
+            failure = target.node + " offers no UYVY or YUYV stream of a thermal image with its trailer rows";
         else
             encodeV4l2Record(recordFor(n, target), n.nIndex, &pList[nCount++]);
     }
+    setLastError(failure);
     if (pnCount)
         *pnCount = nCount;
     return nCount > 0;
@@ -333,16 +335,22 @@ std::shared_ptr<CommandTransport> transportFor(int nCamID)
 bool v4l2SendDeviceData(int nCamID, unsigned char* pData, int32_t* pnLength, int nTimeoutMs)
 {
     const std::shared_ptr<CommandTransport> t = transportFor(nCamID);
-    if (!t || !pData || !pnLength || *pnLength < 0)
+    if (!t || !pData || !pnLength || *pnLength < 0) {
+        if (pnLength)
+            *pnLength = 0;
         return false;   // stream-only or closed: fail at once
+    }
     return t->send(pData, pnLength, nTimeoutMs);
 }
 
 bool v4l2RecvDeviceData(int nCamID, unsigned char* pData, int32_t* pnLength, int nTimeoutMs)
 {
     const std::shared_ptr<CommandTransport> t = transportFor(nCamID);
-    if (!t || !pData || !pnLength || *pnLength < 0)
+    if (!t || !pData || !pnLength || *pnLength < 0) {
+        if (pnLength)
+            *pnLength = 0;
         return false;
+    }
     return t->recv(pData, pnLength, nTimeoutMs);
 }
 
