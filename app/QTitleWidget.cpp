@@ -9,6 +9,7 @@
 #include "liveview/QVideoPreviewModuleWidget.h"
 #include "maintenance/QSettingCtrl.h"
 #include "maintenance/QUpdate.h"
+#include "platform/camlib/CameraChoice.h"
 #include "widgets/QMessageboxDlg.h"
 
 #include <QHBoxLayout>
@@ -32,6 +33,10 @@ QTitleWidget::QTitleWidget(QWidget* parent) : QWidget(parent)
     m_pStatusLabel->setObjectName("StatusLabel");
     setStatusImage(":/Resource/Skin/state_Offline.png");
     m_pStatusLabel->hide();
+    // Says when the picture is not a real camera's, or when the camera takes no commands.
+    m_pCameraLabel = new QLabel(this);
+    m_pCameraLabel->setObjectName("CameraStatusLabel");
+    m_pCameraLabel->setStyleSheet("color:#E67E22;font-size:13px;font-weight:bold;");
 
     auto makeButton = [this](const char* name, const char* tipKey) {
         auto* pBtn = new QPushButton(this);
@@ -53,6 +58,7 @@ QTitleWidget::QTitleWidget(QWidget* parent) : QWidget(parent)
     pLayout->setSpacing(6);
     pLayout->addWidget(m_pLogoLabel);
     pLayout->addWidget(m_pStatusLabel);
+    pLayout->addWidget(m_pCameraLabel);
     pLayout->addStretch(1);
     pLayout->addWidget(m_pInfoBtn);
     pLayout->addWidget(m_pMinBtn);
@@ -63,6 +69,16 @@ QTitleWidget::QTitleWidget(QWidget* parent) : QWidget(parent)
     connect(m_pResizeBtn, SIGNAL(clicked()), this, SLOT(setWndMaxSlots()));
     connect(m_pCloseBtn, SIGNAL(clicked()), this, SLOT(setWndCloseSlots()));
     connect(m_pInfoBtn, SIGNAL(clicked()), this, SLOT(setInfoSlots()));
+    refreshCameraStatus();
+}
+
+QString QTitleWidget::cameraStatusText() const { return m_pCameraLabel->text(); }
+
+void QTitleWidget::refreshCameraStatus()
+{
+    const char* pszKey = cameraStatusTextKey();
+    m_pCameraLabel->setText(*pszKey ? langText(pszKey) : QString());
+    m_pCameraLabel->setVisible(*pszKey != 0);
 }
 
 void QTitleWidget::setStatusImage(const QString& path)
@@ -156,6 +172,7 @@ void QTitleWidget::ChangeConnectStatusSlot(bool bStatus)
         g_bRecording = false;
         g_bStandby = false;
     }
+    refreshCameraStatus();
 }
 
 void QTitleWidget::UpdateStandbyStatusSlot(bool bStandby)

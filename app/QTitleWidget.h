@@ -22,6 +22,11 @@ public:
     bool isUpgrading() const { return m_bUpgrading; }
     // Resource path of the status picture shown now (for tests and diagnostics).
     QString statusImage() const { return m_strStatusImage; }
+    // What the status area says about the bound camera ("Simulated camera", "Replay", stream
+    // only), translated; empty for a real camera.
+    QString cameraStatusText() const;
+    // Reads the bound camera's status anew (at connect and disconnect, and on demand).
+    void refreshCameraStatus();
     QPushButton* resizeButton() const { return m_pResizeBtn; }
 
 signals:
@@ -51,6 +56,7 @@ private:
 
     QLabel* m_pLogoLabel = nullptr;
     QLabel* m_pStatusLabel = nullptr;
+    QLabel* m_pCameraLabel = nullptr;
     QPushButton* m_pInfoBtn = nullptr;
     QPushButton* m_pMinBtn = nullptr;
     QPushButton* m_pResizeBtn = nullptr;

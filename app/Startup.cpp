@@ -4,13 +4,16 @@
 #include "app/LangTable.h"
 #include "app/Version.h"
 #include "device/DeviceInformation.h"
+#include "platform/camlib/CameraChoice.h"
 #include "video/ThermHotPointParam.h"
+#include "widgets/QMessageboxDlg.h"
 
 #include <QApplication>
 #include <QDebug>
 #include <QFile>
 #include <QFileInfo>
 #include <QMetaType>
+#include <QTimer>
 #include <cstdio>
 #include <cstring>
 #include <stdexcept>
@@ -81,9 +84,22 @@ int runThermava(int argc, char** argv, const MainWindowFactory& factory)
         const int nLanguage = ConfigStore::getLanguage();
         loadLanguage(langTable(), nLanguage);
 
+        // The camera to talk to: THERMAVA_CAMERA wins over the "Camera" setting. A choice that
+        // cannot be used leaves the simulated camera bound, which the title bar then says.
+        const QString qStrCamera = qEnvironmentVariableIsSet("THERMAVA_CAMERA")
+                                       ? qEnvironmentVariable("THERMAVA_CAMERA")
+                                       : ConfigStore::value(ConfigStore::kGeneralGroup, "Camera").toString();
+        std::string cameraError;
+        const bool bCameraBound = bindCameraChoice(qStrCamera.toStdString(), &cameraError);
+
         QWidget* pWindow = factory();
         pWindow->setWindowTitle(QString::fromUtf8("Thermava"));
         pWindow->show();
+        if (!bCameraBound) {
+            const QString qStrText = langText("The camera setting cannot be used:") + "\r\n" + QString::fromStdString(cameraError);
+            qWarning("%s", qPrintable(qStrText));
+            QTimer::singleShot(0, pWindow, [pWindow, qStrText] { QMessageboxDlg::showMessage(pWindow, qStrText); });
+        }
 
         app.exec();
 

@@ -14,6 +14,9 @@
 #include "liveview/QVideoPreviewModuleWidget.h"
 #include "maintenance/QSettingCtrl.h"
 #include "maintenance/QUpdate.h"
+#include "platform/camlib/CameraChoice.h"
+#include "platform/camlib/CameraLibrary.h"
+#include "platform/v4l2/V4l2Backend.h"
 #include "support/TestSupport.h"
 #include "widgets/QIconTextVBtn.h"
 #include "widgets/QMessageboxDlg.h"
@@ -191,6 +194,21 @@ private slots:
         QVERIFY(!t->isStandby());
         QVERIFY(!g_bRecording);
         QVERIFY(!g_bStandby);
+
+        // The status area says when the picture is simulated; "auto" knows only once it has
+        // looked for a real camera at connect time.
+        QCOMPARE(t->cameraStatusText(), QString("Simulated camera"));
+        QVERIFY(bindCameraChoice("auto", nullptr));
+        t->refreshCameraStatus();
+        QVERIFY(t->cameraStatusText().isEmpty());
+        if (!v4l2HasCandidate()) {
+            int32_t nCount = 0;
+            std::vector<UsbDeviceRecord> list(kUsbDeviceListSize);
+            cameraLibrary().GetUsbDeviceNum(&nCount, list.data());
+            t->ChangeConnectStatusSlot(true);
+            QCOMPARE(t->cameraStatusText(), QString("Simulated camera"));
+        }
+        QVERIFY(bindCameraChoice("sim", nullptr));
     }
 
     void titleBarStatusChangeConnectsOrDisconnects()
