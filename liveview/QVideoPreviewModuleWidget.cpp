@@ -476,6 +476,7 @@ void QVideoPreviewModuleWidget::makeConnections()
     connect(pPlay, SIGNAL(sendSnapshotResultSignals(int)), this, SLOT(setDealSnapshotResultSlots(int)));
     connect(pPlay, SIGNAL(sendRecordResultSignals(int)), this, SLOT(setDealRecordResultSlots(const int)));
     connect(pPlay, SIGNAL(sendVideoWidgetUpdateSignal(bool)), this, SLOT(setVideoWidgetUpdateSlot(bool)));
+    connect(pPlay, SIGNAL(sendSuperResRefusedSignal()), this, SLOT(setSuperResRefusedSlot()));
 
     // Page and thermal data worker.
     connect(this, SIGNAL(SendTimerStatusSignals(bool)), pRule, SLOT(GetTimerStatusSlot(bool)));
@@ -556,6 +557,15 @@ bool QVideoPreviewModuleWidget::passCommonGuard()
     }
     return true;
 }
+
+bool QVideoPreviewModuleWidget::refuseWhileUpgrading()
+{
+    if (m_bUpgrading)
+        showGuardMessage("Device is upgrading.");
+    return m_bUpgrading;
+}
+
+void QVideoPreviewModuleWidget::SetDisableBtnSlot(bool bFlag) { m_bUpgrading = bFlag; }
 
 bool QVideoPreviewModuleWidget::refuseWhileUpgrading()
 {

@@ -165,6 +165,7 @@ public slots:
     void getLowTempTwoGearRetSlot(bool bRet, int nAuto, int nGear);
     void setLowTempTwoGearRetSlot(bool bRet);
     void setDeviceSuperResModeRetSlot(bool bRet);
+    void setSuperResRefusedSlot();
     void setConnectDevBtnSlots();
     void setStandbyModeBtnSlots();
     void SetDisableEventSlot2(bool bFlag);
@@ -216,6 +217,8 @@ private:
     // The main window's current module, or the page's own when there is no main window.
     int currentMainModule() const;
     void onConnected();
+    // Whether local super-resolution can run: a usable network and the picture it was made for.
+    bool superResolutionUsable() const;
     bool setWorkMode(int nMode);
     void setImageBtnSelected(QIconTextBtnBase* pBtn, bool bSelected);
     void setPaletteBtnSelected(QTextIconHBtn* pBtn, bool bSelected);

@@ -13,6 +13,7 @@
 #include "video/QVideoPlay.h"
 #include "widgets/QIconTextHBtn.h"
 #include "widgets/QMessageboxDlg.h"
+#include "widgets/QTimerMessageboxWidget.h"
 #include "widgets/QUnitLabel.h"
 #include "widgets/SwitchButton.h"
 
@@ -107,6 +108,11 @@ void QVideoPreviewModuleWidget::onConnected()
         m_bSuperRes = true;
         setImageBtnSelected(m_pSuperResBtn, true);
     } else {
+        // A stored "on" meets the same refusal as a click would.
+        if (m_bSuperRes && !superResolutionUsable()) {
+            m_bSuperRes = false;
+            QTimerMessageboxWidget::showNotice(langText("Operate failed"), QTimerMessageboxWidget::Failure, 2000);
+        }
         applySuperResolutionLocally();
         setImageBtnSelected(m_pSuperResBtn, m_bSuperRes);
     }
@@ -213,6 +219,8 @@ void QVideoPreviewModuleWidget::setConnectDevBtnSlots()
     }
     if (refuseWhileUpgrading())
         return;
+    if (refuseWhileUpgrading())
+        return;
     if (g_bRecording) {
         showGuardMessage("Device is recording.");
         return;
@@ -239,6 +247,8 @@ void QVideoPreviewModuleWidget::setStandbyModeBtnSlots()
         showGuardMessage("Device is upgrading.");
         return;
     }
+    if (refuseWhileUpgrading())
+        return;
     if (refuseWhileUpgrading())
         return;
     if (g_bRecording) {

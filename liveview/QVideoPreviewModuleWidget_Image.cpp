@@ -11,6 +11,7 @@
 #include "liveview/QTemperRangeAdjust.h"
 #include "maintenance/QSceneViewCtrl.h"
 #include "video/Palette.h"
+#include "video/SuperResolution.h"
 #include "video/QTempRule.h"
 #include "video/QVideoPlay.h"
 #include "widgets/QIconTextHBtn.h"
@@ -146,8 +147,7 @@ void QVideoPreviewModuleWidget::setSuperResBtnSlots()
         return;
     }
     const bool bDeviceMode = UsbCameraLink::instance().szCapability[DeviceCmd::kCapSuperRes] != 0;
-    // Without a usable network the switch would only show a plain enlargement: say so instead.
-    if (!bDeviceMode && !m_bSuperRes && !m_pVideoPlay->isSuperResolutionReady()) {
+    if (!bDeviceMode && !m_bSuperRes && !superResolutionUsable()) {
         QTimerMessageboxWidget::showNotice(langText("Operate failed"), QTimerMessageboxWidget::Failure, 2000);
         return;
     }
@@ -160,6 +160,28 @@ void QVideoPreviewModuleWidget::setSuperResBtnSlots()
         reapplyZoom();
     }
     ConfigStore::setValue(kGeneralGroup, "SuperRes", m_bSuperRes ? 1 : 0);
+}
+
+bool QVideoPreviewModuleWidget::superResolutionUsable() const
+{
+    // Without a usable network, or for a picture it was not made for, the switch would only
+    // show a plain enlargement.
+    const UsbCameraLink& link = UsbCameraLink::instance();
+    return m_pVideoPlay->isSuperResolutionReady() && link.nWidth == kSuperResInWidth
+        && link.nHeight == kSuperResInHeight;
+}
+
+void QVideoPreviewModuleWidget::setSuperResRefusedSlot()
+{
+    // The engine switched itself off (a failed run, a picture of another size); the stored
+    // choice stays, so the next connect tries again.
+    if (!m_bSuperRes || UsbCameraLink::instance().szCapability[DeviceCmd::kCapSuperRes] != 0)
+        return;
+    m_bSuperRes = false;
+    m_nSuperResScale = 1;
+    setImageBtnSelected(m_pSuperResBtn, false);
+    reapplyZoom();
+    QTimerMessageboxWidget::showNotice(langText("Operate failed"), QTimerMessageboxWidget::Failure, 2000);
 }
 
 void QVideoPreviewModuleWidget::applySuperResolutionLocally()

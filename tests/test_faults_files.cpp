@@ -166,8 +166,9 @@ private slots:
         QVERIFY(connect(*pWindow));
     }
 
-    // No model file anywhere: switching super-resolution on is refused with the failure notice,
-    // the picture keeps coming and a snapshot is still a picture.
+    // No model file anywhere: a stored "on" is refused at connect and a click on the switch is
+    // refused too, each with the failure notice; the picture keeps coming and a snapshot is
+    // still a picture.
     void modelFileMissing()
     {
         TestSupport::ScopedConfigDir dir;
@@ -177,12 +178,15 @@ private slots:
         static UpscaleStage missing = upscaleStage();
         missing.setUp = [] { return setUpModel(QDir::temp().filePath("no-such-folder/model.onnx")); };
         ConfigStore::setValue(ConfigStore::kGeneralGroup, "ManualSnapshotPath", work.path() + "/snap");
+        ConfigStore::setValue(ConfigStore::kGeneralGroup, "SuperRes", 1);
         setUpscaleStage(&missing);
         MessageRecorder messages;
         auto pWindow = makeMainWindow();
         QVideoPreviewModuleWidget* p = pWindow->liveView();
         const bool bConnected = connect(*pWindow);
         bool bRefused = false;
+        const bool bRefusedAtConnect = bConnected && noticeIcon() == QString(kIconFailure) && !p->m_bSuperRes
+            && !p->superResButton()->isSelected() && !p->videoPlay()->m_bSuperRes.load();
         if (bConnected) {
             clearNotice();
             QTest::mouseClick(p->superResButton(), Qt::LeftButton);
@@ -199,6 +203,7 @@ private slots:
 
         QVERIFY(bConnected);
         QVERIFY(!isSuperResolutionAvailable());
+        QVERIFY(bRefusedAtConnect);
         QVERIFY(bRefused);
         QVERIFY(bAlive);
         QCOMPARE(snaps.size(), 1);

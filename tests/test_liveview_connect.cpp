@@ -508,6 +508,12 @@ private slots:
         QCOMPARE(ConfigStore::value(ConfigStore::kGeneralGroup, "SuperRes").toInt(), bBefore ? 0 : 1);
         page()->setSuperResBtnSlots();
         QCOMPARE(page()->m_nSuperResScale, bBefore ? 2 : 1);
+        // The engine's refusal turns the switch off, with the failure notice.
+        page()->m_bSuperRes = true;
+        clearNotice();
+        page()->setSuperResRefusedSlot();
+        QVERIFY(!page()->m_bSuperRes && !page()->superResButton()->isSelected() && page()->m_nSuperResScale == 1);
+        QCOMPARE(noticeIcon(), QString(kIconFailure));
     }
 
     void cameraSuperResolutionGoesToTheCamera()

@@ -19,15 +19,20 @@
 #include <QDialog>
 #include <QStringList>
 #include <QtTest>
+#include <algorithm>
 #include <functional>
 #include <memory>
 
 namespace LiveViewTest {
 
-// A stage that reports itself ready but never runs the network: the engine then shows its
-// plain enlargement, so page tests can switch super-resolution without the model's cost.
+// A stage that reports itself ready and answers with a flat grey picture instead of running
+// the network, so page tests can switch super-resolution without the model's cost.
 inline bool noModel() { return true; }
-inline bool noRun(const unsigned char*, unsigned char*, int, int, float) { return false; }
+inline bool noRun(const unsigned char*, unsigned char* pDst, int nWidth, int nHeight, float)
+{
+    std::fill(pDst, pDst + size_t(nWidth) * size_t(nHeight) * 8, uint8_t(128));
+    return true;
+}
 inline const UpscaleStage kNoModel = {noModel, noRun};
 
 // Records the text of every modal message box and answers each with nResult.

@@ -68,6 +68,7 @@ struct GatedStage
     QSemaphore release;
     std::atomic<bool> bGate{false};
     std::atomic<int> nRuns{0};
+    std::atomic<bool> bFail{false};
     std::vector<int> seen;   // first luminance byte of every frame the stage ran on
 };
 GatedStage g_stage;
@@ -82,7 +83,7 @@ bool stageRun(const unsigned char* pSrc, unsigned char* pDst, int w, int h, floa
         g_stage.release.acquire();
     }
     std::memset(pDst, 0x80, size_t(w) * size_t(h) * 8);
-    return true;
+    return !g_stage.bFail;
 }
 const UpscaleStage kGatedStage = {stageSetUp, stageRun};
 
@@ -280,6 +281,29 @@ private slots:
         QCOMPARE(sizeSpy.count(), 2);
         QCOMPARE(engine.zoomTableBase(), 0);
         QCOMPARE(g_fake.nSrcWidth, 2048);
+
+        // Super-resolution is refused, never faked by a plain enlargement: for a picture the
+        // network was not made for, and when a run fails.
+        QSignalSpy refused(&engine, &QVideoPlay::sendSuperResRefusedSignal);
+        engine.setSuperResolution(true);
+        feed(&engine, wide, 512, 384);
+        QCOMPARE(g_stage.nRuns.load(), 1);
+        QCOMPARE(g_fake.nSrcWidth, 2048);
+        engine.setSuperResolution(true);
+        g_stage.bFail = true;
+        feed(&engine, f, 256, 192);
+        g_stage.bFail = false;
+        QCOMPARE(g_fake.nSrcWidth, 1024);
+        QCOMPARE(refused.count(), 2);
+        QVERIFY(!engine.m_bSuperRes.load() && engine.m_nScale.load() == 1);
+
+        // Frozen across a change of picture size: the frozen picture stays, not black.
+        const std::vector<uint8_t> shown = g_fake.y;
+        g_bFreeze = true;
+        feed(&engine, wide, 512, 384);
+        g_bFreeze = false;
+        QCOMPARE(g_fake.nSrcWidth, 1024);
+        QVERIFY(g_fake.y == shown);
     }
 
     void rangeMappingInThePipeline()

@@ -278,21 +278,6 @@ void enlargeI420x4(const uint8_t* pSrc, int nWidth, int nHeight, uint8_t* pDst)
     enlargePlaneX4(pSrc + nSrcY + nSrcC, w2, h2, pDst + nSrcY * 16 + nSrcC * 16);
 }
 
-void enlargeUyvyLumaX2(const uint8_t* pSrc, int nWidth, int nHeight, uint8_t* pDst)
-{
-    cv::Mat luma(nHeight, nWidth, CV_8UC1);
-    const size_t nPixels = size_t(nWidth) * size_t(nHeight);
-    for (size_t i = 0; i < nPixels; ++i)
-        luma.data[i] = pSrc[2 * i + 1];
-    cv::Mat big;
-    cv::resize(luma, big, cv::Size(nWidth * 2, nHeight * 2), 0, 0, cv::INTER_CUBIC);
-    const size_t nOut = nPixels * 4;
-    for (size_t i = 0; i < nOut; ++i) {
-        pDst[2 * i] = 128;
-        pDst[2 * i + 1] = big.data[i];
-    }
-}
-
 namespace {
 constexpr int kZoomWidth[20] = {2048, 1792, 1536, 1280, 1024, 960, 896, 832, 768, 704,
                                 640, 576, 512, 448, 384, 320, 288, 256, 224, 192};

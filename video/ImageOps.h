@@ -35,10 +35,6 @@ void uyvyToI420(const uint8_t* pSrc, int nWidth, int nHeight, uint8_t* pDst);
 // Y 4W x 4H, U and V 2W x 2H each), byte for byte what OpenCV's INTER_CUBIC resize gives.
 void enlargeI420x4(const uint8_t* pSrc, int nWidth, int nHeight, uint8_t* pDst);
 
-// Plain twofold bicubic enlargement of a UYVY frame W x H into 2W x 2H with neutral chroma,
-// the shape of the super-resolution output (used when no model is available).
-void enlargeUyvyLumaX2(const uint8_t* pSrc, int nWidth, int nHeight, uint8_t* pDst);
-
 // Crop of the fourfold-enlarged picture for a zoom level, from the 20-step tables.
 struct ZoomOffsets
 {

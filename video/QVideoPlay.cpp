@@ -4,6 +4,7 @@
 #include "device/UsbCameraLink.h"
 #include "video/ImageOps.h"
 #include "video/Palette.h"
+#include "video/SuperResolution.h"
 #include "video/ThermImageContext.h"
 #include "video/ThermalTrailer.h"
 #include "video/UpscaleStage.h"
@@ -311,6 +312,12 @@ void QVideoPlay::runPipeline()
         nEntryUs = m_nIntakeEntryUs;
         if (w < 2 || h < 2)
             return;
+        // Frozen across a change of the camera's picture size: the frozen picture stays, at its
+        // own size, until the picture is released (reallocating would show black).
+        if (g_bFreeze && m_bHaveFrame.load() && m_pFreezeBuffer) {
+            w = m_nFrameWidth.load();
+            h = m_nFrameHeight.load();
+        }
         if (w != m_nFrameWidth.load() || h != m_nFrameHeight.load() || !m_pWorkBuffer) {
             reallocateBuffers(w, h);
             bSizeChanged = true;
@@ -327,20 +334,24 @@ void QVideoPlay::runPipeline()
     m_bHaveFrame = true;
 
     const size_t nFrameBytes = size_t(w) * size_t(h) * 2;
-    const bool bSuperRes = m_bSuperRes.load();
-    const int s = bSuperRes ? 2 : 1;
+    bool bSuperRes = m_bSuperRes.load();
     if (bSuperRes) {
         const UpscaleStage& stage = upscaleStage();
-        bool bDone = false;
-        // The network takes exactly the camera's 256 x 192 picture; without it (or for another
-        // size) a plain enlargement keeps the doubled geometry the rest of the pipeline expects.
-        if (m_bUpscaleReady && stage.run && w == 256 && h == 192)
-            bDone = stage.run(m_pFreezeBuffer, m_pWorkBuffer, w, h, m_bSuperResRatio ? m_fSuperResRatio : -1.0f);
-        if (!bDone)
-            ImageOps::enlargeUyvyLumaX2(m_pFreezeBuffer, w, h, m_pWorkBuffer);
-    } else {
-        std::memcpy(m_pWorkBuffer, m_pFreezeBuffer, nFrameBytes);
+        // The network takes exactly the picture it was made for. Without it, for another size
+        // or when a run fails, super-resolution switches off and says so: a plain enlargement
+        // shown as super-resolution would not be honest.
+        const bool bDone = m_bUpscaleReady && stage.run && w == kSuperResInWidth && h == kSuperResInHeight
+            && stage.run(m_pFreezeBuffer, m_pWorkBuffer, w, h, m_bSuperResRatio ? m_fSuperResRatio : -1.0f);
+        if (!bDone) {
+            bSuperRes = false;
+            m_bSuperRes = false;
+            m_nScale = 1;
+            emit sendSuperResRefusedSignal();
+        }
     }
+    const int s = bSuperRes ? 2 : 1;
+    if (!bSuperRes)
+        std::memcpy(m_pWorkBuffer, m_pFreezeBuffer, nFrameBytes);
     const size_t nWorkBytes = nFrameBytes * size_t(s * s);
 
     static const QMetaMethod s_calcSignal = QMetaMethod::fromSignal(&QVideoPlay::sendCalcuYDataSignal);
@@ -530,19 +541,7 @@ cv::Mat QVideoPlay::loadResourceImage(const QString& qStrPath)
 
 void QVideoPlay::JudgeRatioRangeSlot(ThermHotPointParam stHotPointParam)
 {
-    const float t = stHotPointParam.fMaxTemper;
-    if (!(t > 90.0f)) {
-        m_bSuperResRatio = false;
-    } else if (t <= 120.0f) {
-        m_bSuperResRatio = true;
-        m_fSuperResRatio = 0.9f;
-    } else if (t <= 140.0f) {
-        m_bSuperResRatio = true;
-        m_fSuperResRatio = 0.7f;
-    } else {
-        m_bSuperResRatio = true;
-        m_fSuperResRatio = 0.5f;
-    }
+    judgeRatioRange(stHotPointParam.fMaxTemper, m_bSuperResRatio, m_fSuperResRatio);
 }
 
 void QVideoPlay::setIsoTemperSlot(float fLowTemper, float fHighTemper)
