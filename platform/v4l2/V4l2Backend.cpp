@@ -28,10 +28,12 @@ struct State
     CameraBackendDescription description;
 };
 
+// Neither is ever destroyed: the link closes the camera from its own destructor at exit,
+// which may run after function-local statics made later than the link are gone.
 State& state()
 {
-    static State s;
-    return s;
+    static State* pState = new State();
+    return *pState;
 }
 
 void setLastError(const std::string& reason)
@@ -70,8 +72,8 @@ struct Session
 
 Session& session()
 {
-    static Session s;
-    return s;
+    static Session* pSession = new Session();
+    return *pSession;
 }
 
 void publishDescription()
