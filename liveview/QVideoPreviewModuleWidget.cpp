@@ -567,15 +567,6 @@ bool QVideoPreviewModuleWidget::refuseWhileUpgrading()
 
 void QVideoPreviewModuleWidget::SetDisableBtnSlot(bool bFlag) { m_bUpgrading = bFlag; }
 
-bool QVideoPreviewModuleWidget::refuseWhileUpgrading()
-{
-    if (m_bUpgrading)
-        showGuardMessage("Device is upgrading.");
-    return m_bUpgrading;
-}
-
-void QVideoPreviewModuleWidget::SetDisableBtnSlot(bool bFlag) { m_bUpgrading = bFlag; }
-
 int QVideoPreviewModuleWidget::currentMainModule() const
 {
     return g_pMainWindow ? g_pMainWindow->currentModule() : m_nCurModule;

@@ -219,8 +219,6 @@ void QVideoPreviewModuleWidget::setConnectDevBtnSlots()
     }
     if (refuseWhileUpgrading())
         return;
-    if (refuseWhileUpgrading())
-        return;
     if (g_bRecording) {
         showGuardMessage("Device is recording.");
         return;
@@ -247,8 +245,6 @@ void QVideoPreviewModuleWidget::setStandbyModeBtnSlots()
         showGuardMessage("Device is upgrading.");
         return;
     }
-    if (refuseWhileUpgrading())
-        return;
     if (refuseWhileUpgrading())
         return;
     if (g_bRecording) {
