@@ -1,6 +1,8 @@
 #include "device/UsbCameraLink.h"
 
 #include "device/DeviceCommands.h"
+#include "platform/camlib/CameraBackend.h"
+#include "platform/camlib/CameraChoice.h"
 
 #include <QDebug>
 #include <QMutexLocker>
@@ -88,15 +90,20 @@ bool UsbCameraLink::open(const UsbDeviceRecord& record)
     nCamID = m_ConnectDev.nCamID;
     m_bLibraryOpen = true;
 
-    char szPart[DeviceCmd::kPartNumberBytes];
-    const bool bPartRead = queryPartNumber(*this, szPart);
+    // Stream-only: a node named explicitly that answers no commands still gives the picture
+    // and the trailer. Nothing is asked of it; its geometry is the format the node delivers.
+    const CameraBackendDescription backend = cameraBackendEvents().describe();
+    const bool bStreamOnly = backend.bStreamOnly;
+
+    char szPart[DeviceCmd::kPartNumberBytes] = {};
+    const bool bPartRead = bStreamOnly || queryPartNumber(*this, szPart);
     {
         QMutexLocker lock(&m_diagMutex);
         m_lastPartNumber = QByteArray(szPart, static_cast<int>(strnlen(szPart, sizeof(szPart))));
     }
     if (!bPartRead)
         return failOpen(OpenFailure::PartNumberQuery, true);
-    if (!isAcceptedPartNumber(szPart))
+    if (!bStreamOnly && !isAcceptedPartNumber(szPart))
         return failOpen(OpenFailure::PartNumberRefused, true);
 
     int nStreamWidth = 512;
@@ -105,7 +112,19 @@ bool UsbCameraLink::open(const UsbDeviceRecord& record)
     int nImageHeight = 192;
     int nDouble = bRModel;
     uint8_t format[64];
-    if (queryStreamFormat(*this, format)) {
+    if (bStreamOnly) {
+        bRModel = 1;   // as every accepted model: the trailer carries the temperatures
+        if (!streamOnlyGeometry(backend.nStreamWidth, backend.nStreamHeight, &nImageWidth, &nImageHeight, &nDouble)) {
+            QMutexLocker lock(&m_diagMutex);
+            m_lastOpenDetail = QStringLiteral("a %1x%2 stream holds no 256x192 or 512x384 image")
+                                   .arg(backend.nStreamWidth)
+                                   .arg(backend.nStreamHeight);
+            lock.unlock();
+            return failOpen(OpenFailure::StreamGeometry, true);
+        }
+        nStreamWidth = backend.nStreamWidth;
+        nStreamHeight = backend.nStreamHeight;
+    } else if (queryStreamFormat(*this, format)) {
         const StreamFormat fmt = parseStreamFormat(format);
         if (fmt.nImageWidth != 256 && fmt.nImageWidth != 512)
             return failOpen(OpenFailure::ImageWidth, true);
@@ -145,7 +164,9 @@ bool UsbCameraLink::open(const UsbDeviceRecord& record)
         return failOpen(OpenFailure::StreamInit, true);
     m_bStreamStarted = true;
 
-    if (!queryCapability(*this))
+    if (bStreamOnly)
+        std::memset(szCapability, 0, sizeof(szCapability));
+    else if (!queryCapability(*this))
         return failOpen(OpenFailure::Capability, true);
 
     {
