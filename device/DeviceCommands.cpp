@@ -100,8 +100,9 @@ bool replyAnswersRequest(uint8_t nCommand, const uint8_t* pPayload, int nPayload
         return true;
     if ((nCommand == kCmdGeneral || nCommand == kCmdGainControl) && (nReplyLen < 1 || pReply[0] != pPayload[0]))
         return false;
+    // An empty table (count 0 at bytes 3..4) names no entry.
     if (isTableEntryRead(nCommand, pPayload, nPayloadLen) &&
-        (nReplyLen < 7 || getBe16(pReply + 5) != getBe16(pPayload + 3)))
+        (nReplyLen < 7 || (getBe16(pReply + 3) != 0 && getBe16(pReply + 5) != getBe16(pPayload + 3))))
         return false;
     return true;
 }

@@ -98,7 +98,8 @@ private:
 
 // Whether a complete reply with the request's command code answers this request and not an
 // earlier one: with status 0, commands 0 and 0x50 must echo the sub-command in reply byte 0,
-// and a bad pixel or bad column entry read must name the entry asked for (reply bytes 5..6).
+// and a bad pixel or bad column entry read must name the entry asked for (reply bytes 5..6)
+// unless the table is empty.
 // A nonzero status answers whatever the data.
 bool replyAnswersRequest(uint8_t nCommand, const uint8_t* pPayload, int nPayloadLen, uint8_t nStatus,
                          const uint8_t* pReply, int nReplyLen);

@@ -556,6 +556,14 @@ private slots:
         QVERIFY(readAndCompare());
         QCOMPARE(f.sent().size(), size_t(5));
 
+        // An empty table answers entry 1 with count 0 and no entry number.
+        f.reset();
+        f.responder = answerWith({0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
+        int idx[4] = {}, rows[4] = {}, cols[4] = {};
+        int nCount = -1;
+        QVERIFY(readBadPixelTable(link(), 4, idx, rows, cols, &nCount));
+        QCOMPARE(nCount, 0);
+
         // A late reply carrying the right code but status 0 cannot pass for a refusal.
         f.reset();
         f.queueLateReply(0x0C, {});
