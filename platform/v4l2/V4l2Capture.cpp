@@ -21,6 +21,16 @@ std::string sizeText(uint32_t nFourcc, int nWidth, int nHeight)
     return std::to_string(nWidth) + "x" + std::to_string(nHeight) + " " + V4l2Device::fourccText(nFourcc);
 }
 
+// Asks for nCount mmap buffers (0 frees them); the count the driver gives, or -1.
+int requestBuffers(int fd, uint32_t nCount)
+{
+    v4l2_requestbuffers req{};
+    req.count = nCount;
+    req.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
+    req.memory = V4L2_MEMORY_MMAP;
+    return V4l2Device::xioctl(fd, VIDIOC_REQBUFS, &req) < 0 ? -1 : int(req.count);
+}
+
 } // namespace
 
 bool V4l2Capture::start(int fd, const std::string& path, uint32_t nFourcc, int nWidth, int nHeight, std::string* pError)
@@ -54,16 +64,13 @@ bool V4l2Capture::start(int fd, const std::string& path, uint32_t nFourcc, int n
     m_nBytesPerLine = std::max(int(fmt.fmt.pix.bytesperline), nWidth * 2);
     m_bYuyv = nFourcc == V4L2_PIX_FMT_YUYV;
 
-    v4l2_requestbuffers req{};
-    req.count = kBufferCount;
-    req.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
-    req.memory = V4L2_MEMORY_MMAP;
-    if (V4l2Device::xioctl(fd, VIDIOC_REQBUFS, &req) < 0)
+    const int nCount = requestBuffers(fd, kBufferCount);
+    if (nCount < 0)
         return fail(V4l2Device::errorText(path, errno));
-    if (req.count < 2)
-        return fail(path + ": the driver gives too few capture buffers (" + std::to_string(req.count) + ")");
-    m_buffers.resize(req.count);
-    for (uint32_t i = 0; i < req.count; ++i) {
+    m_buffers.resize(size_t(nCount));   // before the check, so that a failure frees them
+    if (nCount < 2)
+        return fail(path + ": the driver gives too few capture buffers (" + std::to_string(nCount) + ")");
+    for (uint32_t i = 0; i < uint32_t(nCount); ++i) {
         v4l2_buffer buf{};
         buf.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
         buf.memory = V4L2_MEMORY_MMAP;
@@ -113,13 +120,8 @@ void V4l2Capture::releaseBuffers()
             ::munmap(b.pStart, b.nLength);
     }
     m_buffers.clear();
-    if (bHadBuffers) {
-        v4l2_requestbuffers req{};
-        req.count = 0;
-        req.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
-        req.memory = V4L2_MEMORY_MMAP;
-        V4l2Device::xioctl(m_fd, VIDIOC_REQBUFS, &req);
-    }
+    if (bHadBuffers)
+        requestBuffers(m_fd, 0);
     m_fd = -1;
 }
 
