@@ -113,6 +113,9 @@ void probeOpened(V4l2NodeInfo* p)
         p->reason = "not a USB camera";
     else if (p->streams.empty())
         p->reason = "offers no UYVY or YUYV stream of a thermal image with its trailer rows";
+    else if (p->transport.empty() && !p->descriptors.extensionUnits.empty())
+        p->reason = "no extension unit control of at least 64 bytes to carry commands: the camera cannot be"
+                    " identified (name the node to use its picture alone, stream only)";
     else if (p->transport.empty())
         p->reason = "no vendor command interface or extension unit: the camera cannot be identified"
                     " (name the node to use its picture alone, stream only)";
