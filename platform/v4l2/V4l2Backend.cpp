@@ -234,8 +234,10 @@ bool v4l2OpenUSBCam(UsbDeviceRecord* pDevice)
     }
     Session& se = session();
     std::lock_guard<std::mutex> lock(se.mutex);
-    if (se.fd >= 0 && se.node == r.node && se.nCamID == pDevice->nCamID)
-        return true;   // opened already: the link may open again after a failed connect
+    // Opened already (the link may open again after a failed connect), unless the device has
+    // gone since: then it is opened afresh, as after a replug.
+    if (se.fd >= 0 && se.node == r.node && se.nCamID == pDevice->nCamID && V4l2Device::isVideoCapture(se.fd))
+        return true;
     closeSessionLocked();
 
     std::string error;
