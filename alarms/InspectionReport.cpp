@@ -6,6 +6,10 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QImageReader>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
@@ -112,26 +116,100 @@ void drawSnapshot(QPainter& painter, const QRectF& area, const ReportSnapshot& s
     font.setPointSizeF(7);
     painter.setFont(font);
     for (const ReportItem& item : snap.items) {
-        const QRectF r(target.left() + item.rect.x() * sx, target.top() + item.rect.y() * sy,
-                       std::max<qreal>(1, item.rect.width() * sx), std::max<qreal>(1, item.rect.height() * sy));
+        const auto map = [&](const QPoint& p) {
+            return QPointF(target.left() + (p.x() + 0.5) * sx, target.top() + (p.y() + 0.5) * sy);
+        };
+        const QRectF r = QRectF(map(item.pt1), map(item.pt2)).normalized();
         if (item.qStrKind == QLatin1String("rect")) {
             painter.drawRect(r);
         } else if (item.qStrKind == QLatin1String("line")) {
-            if (item.bReversed)
-                painter.drawLine(r.topRight(), r.bottomLeft());
-            else
-                painter.drawLine(r.topLeft(), r.bottomRight());
+            painter.drawLine(map(item.pt1), map(item.pt2));
         } else {
-            const QPointF c = r.center();
-            painter.drawLine(c - QPointF(6 * sx, 0), c + QPointF(6 * sx, 0));
-            painter.drawLine(c - QPointF(0, 6 * sy), c + QPointF(0, 6 * sy));
+            const QPointF c = map(item.pt1);
+            painter.drawLine(c - QPointF(3 * sx, 0), c + QPointF(3 * sx, 0));
+            painter.drawLine(c - QPointF(0, 3 * sy), c + QPointF(0, 3 * sy));
         }
         painter.drawText(r.topLeft() + QPointF(2, -2), item.qStrName);
     }
     painter.restore();
 }
 
+// The text of the JPEG's comment segments (COM, 0xFFFE), in order.
+QList<QByteArray> jpegComments(const QByteArray& bytes)
+{
+    QList<QByteArray> comments;
+    int i = 2;
+    if (bytes.size() < 4 || uchar(bytes[0]) != 0xFF || uchar(bytes[1]) != 0xD8)
+        return comments;
+    while (i + 4 <= bytes.size() && uchar(bytes[i]) == 0xFF) {
+        const uchar marker = uchar(bytes[i + 1]);
+        if (marker == 0xDA || marker == 0xD9)
+            break;   // the picture data follows; no segments after it matter
+        const int nLen = (uchar(bytes[i + 2]) << 8) | uchar(bytes[i + 3]);
+        if (nLen < 2 || i + 2 + nLen > bytes.size())
+            break;
+        if (marker == 0xFE)
+            comments << bytes.mid(i + 4, nLen - 2);
+        i += 2 + nLen;
+    }
+    return comments;
+}
+
+QPoint point(const QJsonValue& v)
+{
+    const QJsonArray a = v.toArray();
+    return QPoint(a.at(0).toInt(), a.at(1).toInt());
+}
+
 } // namespace
+
+bool loadReportSnapshot(const QString& qStrFile, ReportSnapshot* pSnapshot, QString* pError)
+{
+    QFile file(qStrFile);
+    if (!file.open(QIODevice::ReadOnly)) {
+        if (pError)
+            *pError = QStringLiteral("cannot read %1: %2").arg(qStrFile, file.errorString());
+        return false;
+    }
+    const QByteArray bytes = file.readAll();
+    ReportSnapshot snap;
+    snap.qStrFile = qStrFile;
+    if (!snap.image.loadFromData(bytes)) {
+        if (pError)
+            *pError = QStringLiteral("%1 is not a picture").arg(qStrFile);
+        return false;
+    }
+    snap.time = QFileInfo(qStrFile).lastModified();
+    for (const QByteArray& comment : jpegComments(bytes)) {
+        const QJsonObject o = QJsonDocument::fromJson(comment).object();
+        if (o.isEmpty())
+            continue;
+        const QDateTime time = QDateTime::fromString(o.value("time").toString(), Qt::ISODateWithMs);
+        if (time.isValid())
+            snap.time = time;
+        snap.qStrPart = o.value("part").toString();
+        snap.qStrSerial = o.value("serial").toString();
+        snap.fEmissivity = o.value("emissivity").toDouble(1.0);
+        snap.fReflected = o.value("reflected").toDouble(20.0);
+        snap.fSceneMin = float(o.value("sceneMin").toDouble());
+        snap.fSceneMax = float(o.value("sceneMax").toDouble());
+        snap.cameraSize = QSize(o.value("width").toInt(), o.value("height").toInt());
+        for (const QJsonValue& v : o.value("items").toArray()) {
+            const QJsonObject io = v.toObject();
+            ReportItem item;
+            item.qStrName = io.value("name").toString();
+            item.qStrKind = io.value("kind").toString();
+            item.pt1 = point(io.value("pt1"));
+            item.pt2 = point(io.value("pt2"));
+            item.fMax = float(io.value("max").toDouble());
+            item.fMin = float(io.value("min").toDouble());
+            item.fAvg = float(io.value("avg").toDouble());
+            snap.items << item;
+        }
+    }
+    *pSnapshot = snap;
+    return true;
+}
 
 ReportTexts ReportTexts::current()
 {

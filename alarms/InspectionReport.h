@@ -20,8 +20,8 @@ struct ReportItem
 {
     QString qStrName;
     QString qStrKind;   // "point", "line" or "rect"
-    QRect rect;         // camera pixels; a point is 1 x 1, a line runs from top-left to bottom-right
-    bool bReversed = false;   // a line from top-right to bottom-left
+    QPoint pt1;         // camera pixels: the point; line start; rectangle corner
+    QPoint pt2;         // line end; opposite rectangle corner
     float fMax = 0.0f, fMin = 0.0f, fAvg = 0.0f;   // Celsius
 };
 
@@ -29,6 +29,8 @@ struct ReportSnapshot
 {
     QString qStrFile;
     QImage image;
+    QString qStrPart;
+    QString qStrSerial;
     QSize cameraSize;   // the camera grid the items refer to (empty: the picture's own size)
     QDateTime time;
     double fEmissivity = 1.0;
@@ -60,6 +62,10 @@ struct ReportTexts
     QString qStrMax, qStrMin, qStrAvg, qStrEmissivity, qStrReflected, qStrEvents, qStrTrend, qStrNotes;
     static ReportTexts current();
 };
+
+// Reads a snapshot JPEG and the measurement metadata it carries. False with a reason when the
+// picture cannot be read; a picture without metadata is kept with what it shows.
+bool loadReportSnapshot(const QString& qStrFile, ReportSnapshot* pSnapshot, QString* pError);
 
 bool writeReport(const ReportData& data, const QString& qStrPdf, QString* pError);
 

@@ -14,6 +14,7 @@ PACKAGES=(
   xvfb xauth x11-utils
   fonts-wqy-microhei
   clang libclang-rt-14-dev
+  poppler-utils
 )
 
 missing=()

@@ -4,6 +4,7 @@
 #include <QRegularExpression>
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -32,6 +33,21 @@ const CliCommand* CliRegistry::find(const QString& name)
             return &command;
     }
     return nullptr;
+}
+
+bool cliNeedsGui(int argc, char** argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--camera") == 0) {
+            ++i;   // its value
+            continue;
+        }
+        if (argv[i][0] == '-')
+            continue;
+        const CliCommand* pCommand = CliRegistry::find(QString::fromLocal8Bit(argv[i]));
+        return pCommand && pCommand->bGui;
+    }
+    return false;
 }
 
 int cliFail(int nExit, const QString& message)

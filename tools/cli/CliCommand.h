@@ -23,6 +23,7 @@ struct CliCommand
     QString summary;
     // Arguments after the subcommand name, with the program name in front (parser style).
     std::function<int(const QStringList& args)> run;
+    bool bGui = false;   // draws text (fonts need a GUI application)
 };
 
 class CliRegistry
@@ -35,11 +36,15 @@ public:
 
 struct CliRegistrar
 {
-    CliRegistrar(const QString& name, const QString& summary, std::function<int(const QStringList&)> run)
+    CliRegistrar(const QString& name, const QString& summary, std::function<int(const QStringList&)> run,
+                 bool bGui = false)
     {
-        CliRegistry::add({name, summary, std::move(run)});
+        CliRegistry::add({name, summary, std::move(run), bGui});
     }
 };
+
+// Whether the command named on this command line draws text (see CliCommand::bGui).
+bool cliNeedsGui(int argc, char** argv);
 
 // One line on standard error, prefixed with the program name; returns nExit.
 int cliFail(int nExit, const QString& message);

@@ -3,6 +3,8 @@
 #include "CliCommand.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
+#include <memory>
 #include <cstdio>
 #include <cstring>
 
@@ -32,7 +34,14 @@ QString usage()
 int main(int argc, char** argv)
 {
     qInstallMessageHandler(messageHandler);
-    QCoreApplication app(argc, argv);
+    // The report draws text, and fonts need a GUI application; offscreen, as nothing is shown.
+    std::unique_ptr<QCoreApplication> pApp;
+    if (cliNeedsGui(argc, argv)) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        pApp.reset(new QGuiApplication(argc, argv));
+    } else {
+        pApp.reset(new QCoreApplication(argc, argv));
+    }
     QCoreApplication::setApplicationName(QStringLiteral("thermava-cli"));
 
     QStringList args = QCoreApplication::arguments();
