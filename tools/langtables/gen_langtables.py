@@ -360,6 +360,11 @@ ADDED_TEXTS = [
      "仅视频流：相机命令不可用"),
     ("The camera could not be opened:", "The camera could not be opened:", "无法打开相机："),
     ("The camera setting cannot be used:", "The camera setting cannot be used:", "相机设置无法使用："),
+    ("MorePalettes", "More palettes", "更多伪彩"),
+    ("ColdPoint", "Cold spot", "冷点"),
+    ("MeasurePoint", "Add point", "添加点"),
+    ("MeasureLine", "Add line", "添加线"),
+    ("MeasureRect", "Add rectangle", "添加矩形"),
 ]
 
 
