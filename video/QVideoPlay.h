@@ -156,7 +156,7 @@ private:
     struct RecordNotices
     {
         int nRecordResult = -1;   // for sendRecordResultSignals, when >= 0
-        QStringList files;        // segment files opened
+        QStringList files;        // segment files that received their first picture
     };
     RecordNotices takeRecordNotices();
     void emitRecordNotices(const RecordNotices& notices);
@@ -233,6 +233,7 @@ private:
     int m_nWatchIntervalMs = 1000;
     int m_nStallMs = 5000;
     int m_nRecWidth = 0;                    // picture size the encoder was opened with
+    QString m_qStrRecFile;                  // the open segment, until its first picture is written
     int m_nRecHeight = 0;
     uint32_t m_nLastRecordTick = 0;         // tick of the last frame seen while recording
     QString m_qStrManualDir;

@@ -176,7 +176,8 @@ int QVideoPlay::startRecordTo(const QString& qStrBaseDir, int nWidth, int nHeigh
     m_nRecWidth = nWidth;
     m_nRecHeight = nHeight;
     m_nLastRecordTick = videoTickCount();
-    m_Notices.files << qStrFile;
+    // Announced with its first picture: a segment that gets none is removed when it closes.
+    m_qStrRecFile = qStrFile;
 
     // Children of the engine, so they follow it to its thread.
     if (!m_pSegmentTimer) {
@@ -226,6 +227,7 @@ void QVideoPlay::stopRecording()
     }
     m_nRecWidth = 0;
     m_nRecHeight = 0;
+    m_qStrRecFile.clear();
     m_bManualRecording = false;
     m_bAlarmRecording = false;
 }
@@ -359,6 +361,8 @@ void QVideoPlay::encodeFrame(const unsigned char* pBuffer, int nWidth, int nHeig
     if (MAV_P264_Enc_Start(m_pEncoder, &stPicture, &stOutput) == 0 && m_pMuxer && stOutput.pData &&
         stOutput.nDataLen > 0) {
         streamConvertor().WriteData(m_pMuxer, stOutput.pData, stOutput.nDataLen);
+        if (streamConvertorLastError(m_pMuxer) == 0 && !m_qStrRecFile.isEmpty())
+            m_Notices.files << std::exchange(m_qStrRecFile, QString());
         if (streamConvertorLastError(m_pMuxer) != 0) {
             // The disk is full or the folder went away: keep what is written playable and
             // tell the user instead of recording into nothing.
