@@ -4,7 +4,14 @@
 #include "alarms/AlarmLog.h"
 #include "alarms/AlarmTrend.h"
 #include "alarms/FrameStats.h"
+#include "support/CliRunner.h"
 #include "support/TestSupport.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QStandardPaths>
 
 #include <QTemporaryDir>
 #include <QtTest>
@@ -141,6 +148,44 @@ private slots:
         const Histogram hist = frameHistogram(luma.data(), w, h, model, 5);
         QCOMPARE(hist.nTotal, 8);
         QCOMPARE(hist.counts, (std::vector<int>{6, 0, 0, 0, 2}));
+    }
+
+    // The hot object (about 65 degrees) trips a 60 degree rule with a snapshot; at 50 it does
+    // not. The report of that snapshot is a PDF whose text holds the alarm's temperature.
+    void watchReportsAlarmsAndReportHoldsThem()
+    {
+        if (!QFileInfo::exists(TestSupport::cliPath()))
+            QSKIP("thermava-cli is not built");
+        QTemporaryDir dir;
+        const QStringList args = {"watch", "--above", "60", "--seconds", "4", "--json", "--snapshot", "-o", dir.path()};
+        TestSupport::CliRun r = TestSupport::runCli(args, "seed=5");
+        QVERIFY2(r.nExit == 0, qPrintable(r.err));
+        const QStringList lines = r.out.split('\n', Qt::SkipEmptyParts);
+        QVERIFY2(!lines.isEmpty(), qPrintable(r.err));
+        const QJsonObject start = QJsonDocument::fromJson(lines[0].toUtf8()).object();
+        QCOMPARE(start.value("event").toString(), QString("start"));
+        QVERIFY(start.value("value").toDouble() > 60.0);
+        const QString qStrJpeg = start.value("files").toArray().at(0).toString();
+        QVERIFY2(QImage(qStrJpeg).width() > 0, qPrintable(qStrJpeg));
+        QCOMPARE(AlarmLog(dir.path() + "/AlarmLog.csv").read().size(), lines.size());
+
+        r = TestSupport::runCli(args, "seed=5;hot=50");
+        QCOMPARE(r.nExit, 0);
+        QVERIFY2(r.out.isEmpty(), qPrintable(r.out));
+        QCOMPARE(TestSupport::runCli(args + QStringList{"--passes", "1"}, "absent").nExit, 3);
+
+        const QString qStrPdf = dir.path() + "/r.pdf";
+        r = TestSupport::runCli({"report", qStrJpeg, "-o", qStrPdf, "--title", "Cabinet", "--log", dir.path() + "/AlarmLog.csv"});
+        QVERIFY2(r.nExit == 0, qPrintable(r.err));
+        if (QStandardPaths::findExecutable("pdftotext").isEmpty())
+            QSKIP("pdftotext is not installed");
+        QProcess text;
+        text.start("pdftotext", {qStrPdf, "-"});
+        QVERIFY(text.waitForFinished(30000));
+        const QString qStrText = QString::fromUtf8(text.readAllStandardOutput());
+        QVERIFY2(qStrText.contains("Cabinet"), qPrintable(qStrText));
+        QVERIFY2(qStrText.contains(QString::number(start.value("value").toDouble(), 'f', 1)), qPrintable(qStrText));
+        QCOMPARE(qStrText.count('\f'), 3);   // cover, snapshot, alarms with trend and notes
     }
 };
 
