@@ -15,6 +15,7 @@
 #include <memory>
 #include <mutex>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -25,6 +26,7 @@ struct State
     std::mutex mutex;
     V4l2Target target;
     std::string lastError;
+    std::vector<std::string> recentlyLogged;   // reasons already logged since the last stream start
     CameraBackendDescription description;
 };
 
@@ -38,11 +40,16 @@ State& state()
 
 void setLastError(const std::string& reason)
 {
-    std::lock_guard<std::mutex> lock(state().mutex);
-    // The connect loop asks again every second: say a reason once, not once a second.
-    if (!reason.empty() && reason != state().lastError)
+    State& s = state();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    // The connect loop asks again every second: say each reason once, not once a second.
+    if (!reason.empty() && std::find(s.recentlyLogged.begin(), s.recentlyLogged.end(), reason) == s.recentlyLogged.end()) {
         qWarning("V4L2 camera: %s", reason.c_str());
-    state().lastError = reason;
+        if (s.recentlyLogged.size() >= 8)
+            s.recentlyLogged.erase(s.recentlyLogged.begin());
+        s.recentlyLogged.push_back(reason);
+    }
+    s.lastError = reason;
 }
 
 V4l2Target currentTarget()
@@ -316,6 +323,8 @@ int v4l2InitUSBCam(UsbDeviceRecord* pDevice, int nStreamWidth, int nStreamHeight
     se.nStreamWidth = nStreamWidth;
     se.nStreamHeight = nStreamHeight;
     publishDescription();
+    std::lock_guard<std::mutex> stateLock(state().mutex);
+    state().recentlyLogged.clear();   // a later failure is news again
     return 0;
 }
 
