@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that building, testing and running Thermava need.
+# Installs the Debian packages that building, testing and running Thermava need, and any
+# further packages named as arguments.
 # Idempotent: does nothing when everything is present; runs apt-get update only when something is missing.
 set -euo pipefail
 
@@ -14,8 +15,11 @@ PACKAGES=(
   xvfb xauth x11-utils
   fonts-wqy-microhei
   clang libclang-rt-14-dev
+  python3 desktop-file-utils appstream
   poppler-utils
 )
+# Callers may ask for more (scripts/package.sh adds the packaging tools).
+PACKAGES+=("$@")
 
 missing=()
 for p in "${PACKAGES[@]}"; do

@@ -178,9 +178,14 @@ QString findModelPath()
     if (local.isFile())
         return local.absoluteFilePath();
     if (QCoreApplication::instance()) {
-        const QFileInfo beside(QDir(QCoreApplication::applicationDirPath()).filePath("model.onnx"));
+        const QDir programDir(QCoreApplication::applicationDirPath());
+        const QFileInfo beside(programDir.filePath("model.onnx"));
         if (beside.isFile())
             return beside.absoluteFilePath();
+        // An installed copy: <prefix>/bin/thermava finds <prefix>/share/thermava/model.onnx.
+        const QFileInfo installed(programDir.filePath("../share/thermava/model.onnx"));
+        if (installed.isFile())
+            return installed.absoluteFilePath();
     }
     return QString();
 }
@@ -193,7 +198,7 @@ bool setUpModel(const QString& path)
     s.bAvailable = false;
 
     if (path.isEmpty()) {
-        logFailureOnce(s, "no model.onnx in the working directory or beside the program");
+        logFailureOnce(s, "no model.onnx in the working directory, beside the program or in its data folder");
         return false;
     }
     if (!QFileInfo(path).isFile()) {

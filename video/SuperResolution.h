@@ -35,7 +35,8 @@ constexpr int kSuperResOutWidth = 512;
 constexpr int kSuperResOutHeight = 384;
 
 // Where the model is looked for: "./model.onnx" in the working directory, then model.onnx
-// beside the program. Returns an empty string when neither exists.
+// beside the program, then the installed data folder ../share/thermava/ next to the program's
+// folder. Returns an empty string when none exists.
 QString findModelPath();
 
 // Loads the network from path (an empty path, as findModelPath gives when there is no

@@ -504,6 +504,8 @@ QColor blend(const QColor& a, const QColor& b, qreal t)
 
 } // namespace
 
+QImage appIcon(int nSize) { return emblemImage(nSize, 255, nSize >= 32); }
+
 QVector<SkinImage> stillImages()
 {
     QVector<SkinImage> list;

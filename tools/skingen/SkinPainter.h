@@ -17,6 +17,10 @@ struct SkinImage
 // Every still image of the set, in a stable order.
 QVector<SkinImage> stillImages();
 
+// The application icon (the emblem on its opaque disc) at nSize x nSize pixels, for the
+// desktop's icon theme; small sizes leave out the fine scale marks.
+QImage appIcon(int nSize);
+
 // Frames of the busy animation loading.gif.
 QVector<QImage> loadingFrames();
 constexpr int kLoadingFrameMs = 80;

@@ -13,8 +13,23 @@ int main(int argc, char** argv)
     QGuiApplication app(argc, argv);
     QTextStream err(stderr);
     QTextStream out(stdout);
+    if (argc == 3 && QByteArray(argv[1]) == "--icons") {
+        // The application icon in the hicolor theme's layout: <size>x<size>/apps/thermava.png.
+        int nFailed = 0;
+        for (int nSize : {16, 32, 48, 64, 128, 256}) {
+            const QString qStrDir = QString("%1/%2x%2/apps").arg(QString::fromLocal8Bit(argv[2])).arg(nSize);
+            const QString qStrPath = qStrDir + "/thermava.png";
+            if (!QDir().mkpath(qStrDir) || !SkinPainter::appIcon(nSize).save(qStrPath, "PNG")) {
+                err << "failed: " << qStrPath << "\n";
+                ++nFailed;
+            } else {
+                out << qStrPath << "\n";
+            }
+        }
+        return nFailed == 0 ? 0 : 1;
+    }
     if (argc != 2) {
-        err << "usage: thermava_skingen <output folder>\n";
+        err << "usage: thermava_skingen <output folder> | --icons <icon theme folder>\n";
         return 2;
     }
     const QDir dir(QString::fromLocal8Bit(argv[1]));
