@@ -42,9 +42,10 @@ void setLastError(const std::string& reason)
 {
     State& s = state();
     std::lock_guard<std::mutex> lock(s.mutex);
-    // The connect loop asks again every second: say each reason once, not once a second.
+    // Callers show the reason themselves; the log keeps a trace. The connect loop asks again
+    // every second: trace each reason once, not once a second.
     if (!reason.empty() && std::find(s.recentlyLogged.begin(), s.recentlyLogged.end(), reason) == s.recentlyLogged.end()) {
-        qWarning("V4L2 camera: %s", reason.c_str());
+        qDebug("V4L2 camera: %s", reason.c_str());
         if (s.recentlyLogged.size() >= 8)
             s.recentlyLogged.erase(s.recentlyLogged.begin());
         s.recentlyLogged.push_back(reason);
