@@ -1,5 +1,6 @@
 // The table rules shared by the editor and thermava-cli, the JSON form of the tables, and
-// thermava-cli badpixels run as a separate process against its own simulated camera.
+// thermava-cli badpixels run as a separate process against its own simulated camera, directly
+// and through the V4L2 backend on the emulated camera.
 
 #include "maintenance/BadPixelTable.h"
 #include "support/CliRunner.h"
@@ -135,6 +136,22 @@ private slots:
         QCOMPARE(r.nExit, 2);
         QCOMPARE(run({"get", "--passes", "1"}, "absent").nExit, 3);
         QCOMPARE(run({"frobnicate"}).nExit, 2);
+    }
+
+    // Tables travel both ways through the V4L2 backend, over the bulk interface and in 64-byte
+    // pieces of the extension unit.
+    void commandLineThroughTheV4l2Backend()
+    {
+        if (!QFile::exists(m_cli) || TestSupport::fakeCamScript().isEmpty())
+            QSKIP("thermava-cli or the emulated camera is not built in this build tree");
+        const QString table = file("fake.json", R"({"pixels": [[37, 51], [151, 120]], "columns": [174, 30]})");
+        for (const char* pszFake : {"transport=bulk", "transport=xu;xulen=64"}) {
+            TestSupport::CliRun r = TestSupport::runCliOnFakeCam({"badpixels", "set", table, "--interval", "0"}, pszFake);
+            QVERIFY2(r.nExit == 0 && r.out.contains("Wrote 2 bad pixel(s) and 2 bad column(s)"), qPrintable(r.out + r.err));
+            r = TestSupport::runCliOnFakeCam({"badpixels", "get", "--json", "--interval", "0"}, pszFake);
+            QCOMPARE(r.nExit, 0);
+            QCOMPARE(r.out, QString("{\"pixels\":[],\"columns\":[]}\n"));
+        }
     }
 };
 

@@ -68,6 +68,7 @@ void nodeDeviceLeft();
 bool startStream(int nWidth, int nHeight, int (*pfnFrame)(int, int, unsigned char*, int, void*));
 void stopStream();
 void armUnplugTimer();
+void unplugNow();
 
 // ---- the video node (FakeCamNode.cpp) ---------------------------------------------------------
 bool isNodePath(const char* pszPath);

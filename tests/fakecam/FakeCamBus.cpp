@@ -349,8 +349,10 @@ void armUnplugTimer()
     }
     std::thread([nMs] {
         std::this_thread::sleep_for(std::chrono::milliseconds(nMs));
-        SimCamera::instance().unplug();
+        unplugNow();
     }).detach();
 }
+
+void unplugNow() { SimCamera::instance().unplug(); }
 
 } // namespace fakecam
