@@ -138,6 +138,34 @@ private slots:
         QCOMPARE(run({"frobnicate"}).nExit, 2);
     }
 
+    // Runs that name one state folder share one camera, as processes share a real one: what
+    // one sets another reads back, and a power cycle keeps only what was saved.
+    void oneCameraForSeveralRuns()
+    {
+        if (!QFile::exists(m_cli))
+            QSKIP("thermava-cli is not built in this build tree");
+        QTemporaryDir state;
+        const QString sim = "statedir=" + state.path() + ";restartms=100";
+        const QString table = file("shared.json", R"({"pixels": [[37, 51]], "columns": [174]})");
+        const QString tableJson = "{\"pixels\":[[37,51]],\"columns\":[174]}\n";
+        auto get = [&] { return run({"get", "--json"}, sim).out; };
+        auto power = [&](const char* pszHow) {
+            const TestSupport::CliRun r = TestSupport::runCli({"sim", pszHow}, sim);
+            QVERIFY2(r.nExit == 0 && r.out.contains("back on the bus"), qPrintable(r.out + r.err));
+        };
+        QCOMPARE(run({"set", table}, sim).nExit, 0);
+        QCOMPARE(get(), tableJson);
+        power("reset");
+        QCOMPARE(get(), QString("{\"pixels\":[],\"columns\":[]}\n"));
+        QCOMPARE(run({"set", table}, sim).nExit, 0);
+        QCOMPARE(run({"save"}, sim).nExit, 0);
+        power("reset");
+        QCOMPARE(get(), tableJson);
+        power("factory");
+        QCOMPARE(get(), QString("{\"pixels\":[],\"columns\":[]}\n"));
+        QCOMPARE(TestSupport::runCli({"sim", "reset"}).nExit, 1);   // a private camera has no plug to pull
+    }
+
     // Tables travel both ways through the V4L2 backend, over the bulk interface and in 64-byte
     // pieces of the extension unit.
     void commandLineThroughTheV4l2Backend()

@@ -2,10 +2,12 @@
 // built by hand here (independently of the camera's own protocol code).
 #include "platform/simcam/SimCamera.h"
 #include "platform/simcam/SimCameraLibrary.h"
+#include "platform/simcam/SimDeviceStore.h"
 #include "platform/simcam/SimFrameFormat.h"
 #include "platform/simcam/SimProtocol.h"
 
 #include <QElapsedTimer>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include <algorithm>
@@ -14,7 +16,9 @@
 #include <cstring>
 #include <mutex>
 #include <string>
+#include <sys/wait.h>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -478,6 +482,27 @@ private slots:
         QCOMPARE(cam.pendingReplyFrames(), 1);
         QVERIFY(recvPiece(piece, 3000));
 
+        // What a real channel does: a reply later than the host's time-out (1 s here) stays
+        // for the next receive; the closing CRC alone in a frame; one damaged frame among
+        // intact ones; a camera that never answers.
+        QVERIFY(cam.configure("late=1@4"));
+        QVERIFY(sendRaw(transferFrame(requestPacket(0x04, {}))));
+        QVERIFY(!recvPiece(piece, 1000));
+        QVERIFY(recvPiece(piece, 1000));
+        QCOMPARE(int(piece[3]), 0x04);
+        QVERIFY(cam.configure("splitcrc"));
+        r = transact(0x66, {});
+        QVERIFY(r.ok && r.frames == 1);
+        QVERIFY(recvPiece(piece, 100));
+        QCOMPARE(piece, be16(crcPlain(r.data.data(), r.data.size())));
+        QVERIFY(cam.configure("splitcrc=0;piece=16;corrupt=1"));
+        QVERIFY(sendRaw(transferFrame(requestPacket(0x66, {}))));
+        QCOMPARE(cam.pendingReplyFrames(), 3);
+        QVERIFY(recvPiece(piece, 100) && !recvPiece(piece, 100) && recvPiece(piece, 100));
+        QVERIFY(cam.configure("piece=960;mute"));
+        QVERIFY(!transact(0x66, {}, 150).ok);
+        QVERIFY(cam.configure("mute=0"));
+
         // Damaged requests: a bad CRC is answered with its own status, a bad transfer header
         // not at all; both are counted for the host's tests.
         const uint64_t errors = cam.protocolErrorCount();
@@ -735,6 +760,65 @@ private slots:
         const SimMeasurement m = SimFrameFormat::measure(ideal.data(), 256, 192);
         QVERIFY(std::abs(m.nHotCol - 100) <= 6 && std::abs(m.nHotRow - 80) <= 6);
         QVERIFY(std::fabs(m.fMinTemper - s.fColdTemper) < 0.01f);
+    }
+
+    // One device for the machine: a second store on the same folder plays another process.
+    void machineWideDevice()
+    {
+        QTemporaryDir dir;
+        const std::string folder = dir.path().toStdString();
+        QVERIFY(cam.configure("statedir=" + folder));
+        SimDeviceStore other(folder);
+        SimSharedState factory, seen;
+        factory.version.assign(32, 'v');
+        auto look = [&] { return other.transact(factory, [&](SimSharedState& s) { seen = s; }, nullptr); };
+
+        // The open camera is taken for everyone else until it is closed, or its holder dies.
+        std::vector<UsbDeviceRecord> list(kUsbDeviceListSize);
+        int32_t count = 0;
+        QVERIFY(api().GetUsbDeviceNum(&count, list.data()));
+        QVERIFY(api().OpenUSBCam(&list[0]));
+        std::string holder;
+        QVERIFY(!other.claimSession(&holder));
+        QCOMPARE(holder, "process " + std::to_string(getpid()));
+        api().CloseUSBCam(list[0].nCamID);
+        const pid_t child = fork();
+        if (child == 0)
+            _exit(SimDeviceStore(folder).claimSession(nullptr) ? 0 : 1);
+        int status = -1;
+        QCOMPARE(waitpid(child, &status, 0), child);
+        QCOMPARE(WEXITSTATUS(status), 0);
+        QVERIFY(other.claimSession(nullptr));
+        QVERIFY(!api().OpenUSBCam(&list[0]));
+        QVERIFY(cam.lastError().find("camera in use") != std::string::npos);
+        other.releaseSession();
+
+        // Tables written here are seen there, and the other way round.
+        cam.setBadPixels({{3, 4}});
+        QVERIFY(look());
+        QCOMPARE(seen.pixels, std::vector<SimBadPixel>({{3, 4}}));
+        QVERIFY(other.transact(factory, [](SimSharedState& s) { s.columns = {17}; s.workMode = 5; }, nullptr));
+        QTRY_COMPARE(cam.badColumns(), std::vector<int>({17}));
+        QVERIFY(cam.isSleeping());
+
+        // A power cut from elsewhere: off the bus, working tables back to the saved (none).
+        QVERIFY(api().OpenUSBCam(&list[0]));
+        cam.cutPower();
+        QVERIFY(!cam.isOpen());
+        QVERIFY(!cam.isPresent());
+        QTRY_VERIFY(cam.isPresent());
+        QVERIFY(cam.badColumns().empty() && !cam.isSleeping());
+
+        // A damaged state file is the factory state, with a warning instead of a crash.
+        QFile state(QString::fromStdString(cam.stateFile()));
+        QVERIFY(state.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        state.write("thermava-simcam-state 1\nboot x epoch banana\n");
+        state.close();
+        std::string warning;
+        QVERIFY(other.transact(factory, [&](SimSharedState& s) { seen = s; }, &warning));
+        QVERIFY(warning.find("damaged") != std::string::npos);
+        QVERIFY(seen.pixels.empty() && seen.workMode == 4);
+        QVERIFY(cam.configure("private"));
     }
 
     void switchesAndFrameHooks()

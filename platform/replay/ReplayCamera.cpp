@@ -151,7 +151,9 @@ bool replayOpenUSBCam(UsbDeviceRecord* pDevice)
         if (!pDevice || !r.bLoaded || pDevice->nCamID != SimCamera::kCamID)
             return false;
     }
-    // The command model is the simulated camera's; its own stream is never started.
+    // The command model is the simulated camera's; its own stream is never started. A
+    // recording is not the machine's simulated camera: its tables and session are its own.
+    SimCamera::instance().setPrivate(true);
     if (!SimCamera::instance().libOpenUSBCam(pDevice))
         return false;
     std::lock_guard<std::mutex> lk(r.m);

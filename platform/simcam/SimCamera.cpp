@@ -34,6 +34,7 @@ void SimCamera::State::applyDefaults(Clock::time_point now)
     shutterMs = 250;
     slowMs = 1000;
     pieceSize = SimProtocol::kMaxPieceData;
+    bSplitCrc = bMute = false;
     fpnRate = kFpnGrowthDefault;
     faults.clear();
     rng.seed(nSeed);
@@ -60,12 +61,22 @@ void SimCamera::State::applyDefaults(Clock::time_point now)
 // What survives losing power: the saved tables and the installed software.
 void SimCamera::State::powerCycle(Clock::time_point now)
 {
+    powerCycleShared();
+    powerCycleLocal(now);
+}
+
+void SimCamera::State::powerCycleShared()
+{
     workMode = 4;
+    pixels = savedPixels;
+    columns = savedColumns;
+}
+
+void SimCamera::State::powerCycleLocal(Clock::time_point now)
+{
     gain = 0;
     autoGain = 1;
     colour = sharp = srMode = usbMode = gear = gearAuto = 0;
-    pixels = savedPixels;
-    columns = savedColumns;
     pendingPixels.clear();
     pendingPixelSet.clear();
     pendingColumns.clear();
@@ -84,22 +95,21 @@ void SimCamera::State::killSession()
     ++streamRun;
     cvStream.notify_all();
     cvReply.notify_all();
+    if (store)
+        store->releaseSession();
 }
 
-void SimCamera::State::advance(Clock::time_point now)
+void SimCamera::State::advanceLocal(Clock::time_point now)
 {
-    if (bRestartPending && now >= restartAt) {
-        bRestartPending = false;
-        const bool bWasOnBus = onBus();
-        bBusOff = true;
-        busOffUntil = now + Ms(restartMs);
-        killSession();
-        if (bWasOnBus)
-            pushEvent(false);
-    }
+    if (bRestartPending && now >= restartAt)
+        dropOffBus(now);
     if (bBusOff && now >= busOffUntil) {
         bBusOff = false;
-        powerCycle(now);
+        // A camera shared by the machine lost its shared state when power went.
+        if (store)
+            powerCycleLocal(now);
+        else
+            powerCycle(now);
         ++restartCount;
         if (bPlugged)
             pushEvent(true);
@@ -164,6 +174,8 @@ void SimCamera::State::busLoop()
             consider(busOffUntil);
         if (bInstalling)
             consider(installStart + Ms(installMs));
+        if (store)
+            consider(Clock::now() + Ms(kSharedPollMs));   // what other processes did to the camera
         if (bHas)
             cvBus.wait_until(lk, next);
         else
@@ -221,7 +233,8 @@ void SimCamera::reset()
     std::unique_lock<std::mutex> lk(d->m);
     d->killSession();
     d->joinStream(lk);
-    d->applyDefaults(Clock::now());
+    const auto now = Clock::now();
+    d->shared(now, [&] { d->applyDefaults(now); });
     d->killSession();
 }
 
@@ -276,7 +289,7 @@ std::string SimCamera::serialNumber() const
 void SimCamera::setSoftwareVersion(const std::string& version)
 {
     std::lock_guard<std::mutex> lk(d->m);
-    d->version = fixedText(version, 32);
+    d->shared(Clock::now(), [&] { d->version = fixedText(version, 32); });
 }
 
 std::string SimCamera::softwareVersion() const
@@ -438,7 +451,7 @@ void SimCamera::removeHotplugListener(int nId)
 bool SimCamera::libGetUsbDeviceNum(int32_t* pnCount, UsbDeviceRecord* pList)
 {
     std::lock_guard<std::mutex> lk(d->m);
-    d->advance(Clock::now());
+    d->sync(Clock::now());
     const bool bFound = d->onBus();
     if (pnCount)
         *pnCount = bFound ? 1 : 0;
@@ -462,24 +475,23 @@ bool SimCamera::libOpenUSBCam(UsbDeviceRecord* pDevice)
     if (!pDevice)
         return false;
     std::lock_guard<std::mutex> lk(d->m);
-    d->advance(Clock::now());
+    d->sync(Clock::now());
     if (!d->onBus() || pDevice->nCamID != kCamID)
         return false;
+    std::string holder;
+    if (d->store && !d->store->claimSession(&holder)) {
+        d->lastError = "camera in use by another program (" + holder + ")";
+        return false;
+    }
+    d->lastError.clear();
     d->bOpen = true;
     return true;
 }
 
 void SimCamera::libCloseUSBCam(int nCamID)
 {
-    std::unique_lock<std::mutex> lk(d->m);
-    if (nCamID != kCamID)
-        return;
-    d->bInit = false;
-    d->bOpen = false;
-    d->cb = nullptr;
-    d->user = nullptr;
-    d->replies.clear();
-    d->joinStream(lk);
+    if (nCamID == kCamID)
+        libUinitUSBCam();
 }
 
 void SimCamera::libUinitUSBCam()
@@ -491,4 +503,6 @@ void SimCamera::libUinitUSBCam()
     d->user = nullptr;
     d->replies.clear();
     d->joinStream(lk);
+    if (d->store)
+        d->store->releaseSession();
 }

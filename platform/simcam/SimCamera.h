@@ -23,10 +23,21 @@
 //   slowms=<n>              delay of a reply hit by the "slow" fault (default 1000)
 //   piece=<n>               data bytes per reply frame, 3..960 (default 960); small pieces
 //                           make every reply travel in several transfer frames
+//   splitcrc[=0|1]          every reply's closing CRC travels in a transfer frame of its own
+//   mute[=0|1]              the camera enumerates and opens but never answers a command
 //   <fault>=<n>[@code]      the next n commands (optionally only those with that command
 //   <fault>=<p>%[@code]     code, e.g. @0x66) / a share of p percent of them get the fault;
-//                           faults: drop, wrongcode, status22, badmagic, slow, oversize
+//                           faults: drop, wrongcode, status22, badmagic, slow, oversize,
+//                           corrupt (one frame of a multi-frame reply is damaged, the
+//                           others arrive), late (the reply arrives 200 ms after the host's
+//                           time-out). A slow or late reply is not lost: it waits on the
+//                           channel and answers whatever receive comes next, as on a real
+//                           channel; slow with slowms above the time-out is late as well.
 //   nofaults                clears every fault
+//   private[=0|1]           a camera of this process alone (tests running side by side);
+//                           otherwise the camera is one device for the whole machine
+//   statedir=<folder>       where the machine-wide camera keeps its state (default
+//                           $XDG_RUNTIME_DIR, else the temporary folder); implies private=0
 //   unplug, replug          hot-plug events (listeners are told)
 // Entries are separated by ';'. Unknown keys are reported by configure() returning false.
 //
@@ -48,6 +59,12 @@
 //   back, and the host must open and initialise it again. Only saved tables and installed
 //   software survive.
 // - Trailer bytes 25..31 (odd) carry the frame counter, handy for matching frames.
+// - Unless private, the camera is one device for the machine, as a real one is: the tables
+//   (working and saved), the installed software, standby and power live in a state file
+//   (thermava-simcam.state, with a lock file beside it) that every process reads and
+//   writes under the lock. Only one process at a time can have the camera open; another
+//   gets "camera in use" (lastError()). A restart or cutPower() takes it off the bus for
+//   every process. A damaged state file gives the factory state, with a warning.
 //
 // Threads: every member function may be called from any thread. Hot-plug listeners run on
 // the thread that caused the event (unplug()/replug()) or on the camera's bus thread (the
@@ -74,6 +91,8 @@ enum class SimFault
     BadMagic,        // the reply's transfer header has a corrupt magic (the command runs)
     SlowReply,       // the reply arrives only after the slow-reply delay (the command runs)
     OversizeLength,  // the reply's first transfer frame announces 512 bytes more than it holds
+    CorruptFrame,    // one frame of the reply (the second of several) has a damaged header
+    LateReply,       // the reply arrives 200 ms after the time-out the host sent it with
 };
 
 // One command as the camera received it (already unwrapped and checked).
@@ -102,9 +121,10 @@ public:
     // Applies a THERMAVA_SIM-style text; returns false when it held an unknown key or a
     // malformed value (the valid entries are still applied).
     bool configure(const std::string& spec);
-    // Factory state: defaults of every switch (the environment is NOT re-read), camera
-    // present and closed, tables empty (also the saved ones), no faults, counters zero,
-    // stream stopped, no pending restart or install. Listeners stay registered.
+    // Factory state: defaults of every switch (the environment is NOT re-read) except
+    // private and statedir, camera present and closed, tables empty (also the saved ones,
+    // machine-wide for a shared camera), no faults, counters zero, stream stopped, no
+    // pending restart or install. Listeners stay registered.
     void reset();
 
     void setPresent(bool bPresent);   // "absent" switch; no hot-plug events
@@ -127,6 +147,15 @@ public:
     void setSceneTime(double t);
     void setSeed(uint32_t nSeed);
 
+    // ---- the machine-wide device ------------------------------------------------------------
+    void setPrivate(bool bPrivate);            // "private" switch
+    bool isPrivate() const;
+    void setStateDir(const std::string& dir);  // "statedir" switch (empty: the default folder)
+    std::string stateFile() const;             // empty for a private camera
+    // Power cut: off the bus for the restart time for every process, working tables back to
+    // the saved ones. bFactory also clears the saved tables and installed software first.
+    void cutPower(bool bFactory = false);
+
     // ---- faults -------------------------------------------------------------------------
     // nCode -1: any command; otherwise only commands with that code.
     void failNext(SimFault fault, int nCount, int nCode = -1);
@@ -134,6 +163,8 @@ public:
     void clearFaults();
     void setSlowReplyMs(int nMs);
     void setReplyPieceSize(int nBytes);   // 3..960
+    void setSplitCrc(bool bSplit);        // "splitcrc"
+    void setMute(bool bMute);             // "mute"
 
     // ---- timing ---------------------------------------------------------------------------
     void setRestartDurationMs(int nMs);

@@ -41,6 +41,8 @@ SimCamera::State::FaultHits SimCamera::State::decideFaults(uint8_t nCode)
         case SimFault::BadMagic: h.magic = true; break;
         case SimFault::SlowReply: h.slow = true; break;
         case SimFault::OversizeLength: h.oversize = true; break;
+        case SimFault::CorruptFrame: h.corrupt = true; break;
+        case SimFault::LateReply: h.late = true; break;
         }
     }
     faults.erase(std::remove_if(faults.begin(), faults.end(),
@@ -51,10 +53,24 @@ SimCamera::State::FaultHits SimCamera::State::decideFaults(uint8_t nCode)
 
 void SimCamera::State::queueReply(uint8_t nCode, const Reply& r, Clock::time_point now, const FaultHits& h)
 {
-    if (h.drop)
+    if (h.drop || bMute)
         return;
-    std::vector<std::vector<uint8_t>> frames =
-        SimProtocol::buildReplyFrames(SimProtocol::buildPacket(nCode, r.nStatus, r.data), pieceSize);
+    std::vector<uint8_t> packet = SimProtocol::buildPacket(nCode, r.nStatus, r.data);
+    std::vector<std::vector<uint8_t>> frames;
+    if (bSplitCrc) {
+        // The closing CRC travels alone: a host that stops reading once the payload is in
+        // leaves it on the channel.
+        const std::vector<uint8_t> crc(packet.end() - 2, packet.end());
+        packet.resize(packet.size() - 2);
+        frames = SimProtocol::buildReplyFrames(packet, pieceSize);
+        frames.push_back(SimProtocol::buildTransfer(crc.data(), 2, 2));
+    } else {
+        frames = SimProtocol::buildReplyFrames(packet, pieceSize);
+    }
+    if (h.corrupt) {
+        // One frame of the reply arrives with a damaged header; the others arrive intact.
+        frames[std::min<size_t>(1, frames.size() - 1)][35] ^= 0x20;
+    }
     if (h.magic) {
         // A corrupted reply: the rest of it is lost with the damaged frame.
         frames.resize(1);
@@ -64,7 +80,7 @@ void SimCamera::State::queueReply(uint8_t nCode, const Reply& r, Clock::time_poi
         const uint32_t n = SimProtocol::getLe32(frames[0].data() + 40) + 512;
         SimProtocol::putLe32(frames[0].data() + 40, n);
     }
-    const auto ready = now + Ms(r.nDelayMs + (h.slow ? slowMs : 0));
+    const auto ready = now + Ms(r.nDelayMs + (h.slow ? slowMs : 0) + (h.late ? h.nLateMs : 0));
     for (size_t i = 0; i < frames.size(); ++i) {
         OutFrame f;
         f.bytes = std::move(frames[i]);
@@ -107,6 +123,18 @@ void SimCamera::setSlowReplyMs(int nMs)
     d->slowMs = std::max(0, nMs);
 }
 
+void SimCamera::setSplitCrc(bool bSplit)
+{
+    std::lock_guard<std::mutex> lk(d->m);
+    d->bSplitCrc = bSplit;
+}
+
+void SimCamera::setMute(bool bMute)
+{
+    std::lock_guard<std::mutex> lk(d->m);
+    d->bMute = bMute;
+}
+
 void SimCamera::setReplyPieceSize(int nBytes)
 {
     std::lock_guard<std::mutex> lk(d->m);
@@ -125,7 +153,7 @@ void SimCamera::flushReplies()
     d->replies.clear();
 }
 
-bool SimCamera::libSendDeviceData(int nCamID, unsigned char* pData, int32_t* pnLength, int)
+bool SimCamera::libSendDeviceData(int nCamID, unsigned char* pData, int32_t* pnLength, int nTimeoutMs)
 {
     if (!pData || !pnLength)
         return false;
@@ -162,15 +190,27 @@ bool SimCamera::libSendDeviceData(int nCamID, unsigned char* pData, int32_t* pnL
         return true;
     }
     d->record(pkt);
-    const State::FaultHits hits = d->decideFaults(pkt.nCode);
+    State::FaultHits hits = d->decideFaults(pkt.nCode);
+    hits.nLateMs = std::max(0, nTimeoutMs) + kLateMarginMs;
     if (hits.s22) {
         d->queueReply(pkt.nCode, State::invalid(), now, hits);
     } else if (hits.wrong) {
         State::FaultHits plain = hits;
-        plain.magic = plain.oversize = false;
+        plain.magic = plain.oversize = plain.corrupt = false;
         d->queueReply(uint8_t(pkt.nCode ^ 0x80), Reply(), now, plain);
     } else {
-        d->queueReply(pkt.nCode, d->execute(pkt, now), now, hits);
+        // The command runs on the machine-wide state as it is now; a camera another process
+        // cut off meanwhile never answers.
+        Reply r;
+        bool bAlive = false;
+        d->shared(now, [&] {
+            d->advanceLocal(now);
+            bAlive = d->bOpen;
+            if (bAlive)
+                r = d->execute(pkt, now);
+        });
+        if (bAlive)
+            d->queueReply(pkt.nCode, r, now, hits);
     }
     return true;
 }

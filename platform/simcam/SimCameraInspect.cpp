@@ -58,37 +58,41 @@ std::string SimCamera::lastProtocolError() const
 std::vector<SimBadPixel> SimCamera::badPixels() const
 {
     std::lock_guard<std::mutex> lk(d->m);
+    d->advance(Clock::now());
     return d->pixels;
 }
 
 std::vector<int> SimCamera::badColumns() const
 {
     std::lock_guard<std::mutex> lk(d->m);
+    d->advance(Clock::now());
     return d->columns;
 }
 
 std::vector<SimBadPixel> SimCamera::savedBadPixels() const
 {
     std::lock_guard<std::mutex> lk(d->m);
+    d->advance(Clock::now());
     return d->savedPixels;
 }
 
 std::vector<int> SimCamera::savedBadColumns() const
 {
     std::lock_guard<std::mutex> lk(d->m);
+    d->advance(Clock::now());
     return d->savedColumns;
 }
 
 void SimCamera::setBadPixels(const std::vector<SimBadPixel>& pixels)
 {
     std::lock_guard<std::mutex> lk(d->m);
-    d->pixels = pixels;
+    d->shared(Clock::now(), [&] { d->pixels = pixels; });
 }
 
 void SimCamera::setBadColumns(const std::vector<int>& columns)
 {
     std::lock_guard<std::mutex> lk(d->m);
-    d->columns = columns;
+    d->shared(Clock::now(), [&] { d->columns = columns; });
 }
 
 std::vector<SimBadPixel> SimCamera::stuckPixels() const
@@ -122,12 +126,14 @@ bool SimCamera::isStreaming() const
 bool SimCamera::isSleeping() const
 {
     std::lock_guard<std::mutex> lk(d->m);
+    d->advance(Clock::now());
     return d->workMode == 5;
 }
 
 int SimCamera::workMode() const
 {
     std::lock_guard<std::mutex> lk(d->m);
+    d->advance(Clock::now());
     return d->workMode;
 }
 

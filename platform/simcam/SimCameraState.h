@@ -4,11 +4,13 @@
 // Not for use outside platform/simcam/.
 
 #include "platform/simcam/SimCamera.h"
+#include "platform/simcam/SimDeviceStore.h"
 #include "platform/simcam/SimProtocol.h"
 
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
+#include <cstdio>
 #include <deque>
 #include <map>
 #include <mutex>
@@ -37,6 +39,11 @@ constexpr int kSaveMs = 60;          // flash write of the tables
 constexpr double kSleepFps = 1.0;    // standby keeps the stream alive with a grey frame a second
 constexpr float kFpnGrowthDefault = 0.004f;   // degrees per second since the last correction
 constexpr float kFpnMax = 0.8f;
+// How often a camera shared by the machine looks at what other processes did to it.
+constexpr int kSharedPollMs = 200;
+constexpr int kSharedSyncMs = 100;
+// A late reply arrives this long after the time-out the host gave with its request.
+constexpr int kLateMarginMs = 200;
 
 std::string fixedText(const std::string& s, size_t n);
 
@@ -106,6 +113,7 @@ struct SimCamera::State
     uint32_t nSeed = 1;
     int restartMs = 5000, installMs = 3000, shutterMs = 250, slowMs = 1000;
     int pieceSize = SimProtocol::kMaxPieceData;
+    bool bSplitCrc = false, bMute = false;
     float fpnRate = simcam::kFpnGrowthDefault;
     std::vector<FaultRule> faults;
     std::mt19937 rng{1};
@@ -162,6 +170,15 @@ struct SimCamera::State
     std::map<int, std::function<void(bool)>> listeners;
     int nextListener = 1;
 
+    // the machine-wide device (unless private): the store and what this process saw of it
+    bool bPrivate = false;
+    std::string stateDir;
+    std::unique_ptr<SimDeviceStore> store;
+    bool bStoreFailed = false;
+    bool bSynced = false;
+    uint64_t epochSeen = 0;
+    Clock::time_point lastSync;
+
     // ---------------------------------------------------------------------------------------
 
     void applyDefaults(Clock::time_point now);
@@ -169,7 +186,45 @@ struct SimCamera::State
     // What survives losing power: the saved tables and the installed software.
     void powerCycle(Clock::time_point now);
 
+    void powerCycleShared();
+    void powerCycleLocal(Clock::time_point now);
+
     bool onBus() const { return bPlugged && !bBusOff; }
+
+    // A restart or power cut: off the bus for restartMs, the session gone.
+    void dropOffBus(Clock::time_point now);
+
+    // ---- the machine-wide device (SimCameraShared.cpp) ----
+    // The store, opened on first use; null for a private camera or when it cannot be used.
+    SimDeviceStore* sharedStore();
+    SimSharedState factoryShared() const;
+    void pull(const SimSharedState& s, Clock::time_point now);
+    void push(SimSharedState& s) const;
+    // Runs f with the machine-wide state loaded and writes back what f changed (just f for a
+    // private camera). The state mutex must be held.
+    template <class F>
+    void shared(Clock::time_point now, F&& f)
+    {
+        SimDeviceStore* st = sharedStore();
+        if (!st) {
+            f();
+            return;
+        }
+        std::string warning;
+        st->transact(factoryShared(), [&](SimSharedState& s) { pull(s, now); f(); push(s); }, &warning);
+        lastSync = now;
+        if (!warning.empty())
+            std::fprintf(stderr, "thermava: %s\n", warning.c_str());
+    }
+    // Timed events (restart, return, install) and, for a shared camera, what other processes
+    // did since the last look.
+    void advance(Clock::time_point now);
+    void advanceLocal(Clock::time_point now);
+    // advance() with a look at the machine-wide state whatever the time since the last one.
+    void sync(Clock::time_point now)
+    {
+        shared(now, [&] { advanceLocal(now); });
+    }
 
     SimStreamLayout currentLayout() const
     {
@@ -189,8 +244,6 @@ struct SimCamera::State
         events.push_back(bArrived);
         cvBus.notify_all();
     }
-
-    void advance(Clock::time_point now);
 
     void finishInstall();
 
@@ -234,7 +287,9 @@ struct SimCamera::State
 
     struct FaultHits
     {
-        bool drop = false, wrong = false, s22 = false, magic = false, slow = false, oversize = false;
+        bool drop = false, wrong = false, s22 = false, magic = false, slow = false, oversize = false,
+             corrupt = false, late = false;
+        int nLateMs = 0;   // how late a late reply is: past the host's time-out
     };
 
     FaultHits decideFaults(uint8_t nCode);

@@ -52,6 +52,7 @@ bool faultFromKey(const std::string& key, SimFault& fault)
     static const std::pair<const char*, SimFault> kNames[] = {
         {"drop", SimFault::DropReply},   {"wrongcode", SimFault::WrongCode}, {"status22", SimFault::Status22},
         {"badmagic", SimFault::BadMagic}, {"slow", SimFault::SlowReply},     {"oversize", SimFault::OversizeLength},
+        {"corrupt", SimFault::CorruptFrame}, {"late", SimFault::LateReply},
     };
     for (const auto& n : kNames) {
         if (key == n.first) {
@@ -137,6 +138,19 @@ bool SimCamera::State::configureEntry(const std::string& key, const std::string&
             camera.setShutterPauseMs(int(n));
         else
             camera.setSlowReplyMs(int(n));
+    } else if (key == "splitcrc" || key == "mute") {
+        if (!parseBool(value, bHasValue, b))
+            return false;
+        if (key == "mute")
+            camera.setMute(b);
+        else
+            camera.setSplitCrc(b);
+    } else if (key == "private") {
+        if (!parseBool(value, bHasValue, b))
+            return false;
+        camera.setPrivate(b);
+    } else if (key == "statedir" && bHasValue) {
+        camera.setStateDir(value);
     } else if (key == "nofaults") {
         camera.clearFaults();
     } else if (faultFromKey(key, fault) && bHasValue) {
@@ -172,20 +186,24 @@ bool SimCamera::configure(const std::string& spec)
 {
     bool bOk = true;
     std::vector<bool> hotplug;
-    size_t start = 0;
-    while (start <= spec.size()) {
-        const size_t semi = spec.find(';', start);
-        const std::string entry = trim(spec.substr(start, semi == std::string::npos ? std::string::npos : semi - start));
-        if (!entry.empty()) {
+    // Which device the switches apply to (private or machine-wide, and where) is decided
+    // first, wherever those entries stand.
+    for (const bool bModePass : {true, false}) {
+        size_t start = 0;
+        while (start <= spec.size()) {
+            const size_t semi = spec.find(';', start);
+            const std::string entry = trim(spec.substr(start, semi == std::string::npos ? std::string::npos : semi - start));
             const size_t eq = entry.find('=');
             const std::string key = trim(entry.substr(0, eq));
-            const std::string value = eq == std::string::npos ? std::string() : trim(entry.substr(eq + 1));
-            if (!d->configureEntry(key, value, eq != std::string::npos, hotplug, *this))
-                bOk = false;
+            if (!entry.empty() && bModePass == (key == "private" || key == "statedir")) {
+                const std::string value = eq == std::string::npos ? std::string() : trim(entry.substr(eq + 1));
+                if (!d->configureEntry(key, value, eq != std::string::npos, hotplug, *this))
+                    bOk = false;
+            }
+            if (semi == std::string::npos)
+                break;
+            start = semi + 1;
         }
-        if (semi == std::string::npos)
-            break;
-        start = semi + 1;
     }
     for (bool bArrive : hotplug) {
         if (bArrive)
