@@ -7,8 +7,8 @@
 // sensor-like noise), enlarged by the network and by plain bicubic, and both are compared
 // with the original. The timing covers the whole stage as the video engine runs it (input
 // fill, blob, inference, write-back) with OpenCV's thread count set as the engine sets it.
+#include "eval/SuperresEval.h"
 #include "video/SuperResolution.h"
-#include "video/SuperresEval.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -18,8 +18,9 @@ ScopedConfigDir::~ScopedConfigDir() { ConfigStore::setBaseDirForTests(QString())
 
 QString sourceDir()
 {
+    // The tree the tests were built from, wherever they are started.
     const QByteArray env = qgetenv("THERMAVA_TEST_SOURCE_DIR");
-    return env.isEmpty() ? QDir::currentPath() : QString::fromLocal8Bit(env);
+    return env.isEmpty() ? QStringLiteral(THERMAVA_SOURCE_DIR) : QString::fromLocal8Bit(env);
 }
 
 } // namespace TestSupport

@@ -1,4 +1,4 @@
-#include "video/SuperresEval.h"
+#include "eval/SuperresEval.h"
 
 #include <QDir>
 
