@@ -38,15 +38,7 @@ bool isPortable()
         if (!g_baseOverride.isEmpty())
             return true;
     }
-    const QString dir = QCoreApplication::applicationDirPath();
-    return !isSystemFolder(dir) && QFileInfo(dir).isWritable();
-}
-
-bool isSystemFolder(const QString& dir)
-{
-    // Root may write there, but an installed copy must not fill the system's folders.
-    const QString clean = QDir::cleanPath(dir);
-    return clean == "/bin" || clean == "/sbin" || clean == "/usr" || clean.startsWith("/usr/") || clean.startsWith("/opt/");
+    return QFileInfo(QCoreApplication::applicationDirPath()).isWritable();
 }
 
 QString baseDir()

@@ -54,6 +54,16 @@ double Emissivity::correct(double fMeasured) const
     return std::pow(num / e, 0.25) - kZeroCelsiusInKelvin;
 }
 
+double Emissivity::measuredFrom(double fObject) const
+{
+    if (isIdentity() || !std::isfinite(fObject))
+        return fObject;
+    const double e = clampEmissivity(fEmissivity);
+    const double to = std::max(0.0, fObject + kZeroCelsiusInKelvin);
+    const double tr = fReflected + kZeroCelsiusInKelvin;
+    return std::pow(e * to * to * to * to + (1.0 - e) * tr * tr * tr * tr, 0.25) - kZeroCelsiusInKelvin;
+}
+
 void temperatureTable(const LumaModel& model, const Emissivity& emissivity, float* pTable256)
 {
     for (int y = 0; y < 256; ++y)

@@ -49,6 +49,10 @@ struct Emissivity
     // absolute zero (-273.15), never a number that looks like a reading.
     double correct(double fMeasured) const;
     float correct(float fMeasured) const { return float(correct(double(fMeasured))); }
+    // The inverse: what the camera measures for an object at fObject (Celsius). Used where a
+    // temperature the user picked goes back to the camera's own scale.
+    double measuredFrom(double fObject) const;
+    float measuredFrom(float fObject) const { return float(measuredFrom(double(fObject))); }
     // Emissivity clamped to 0.10 .. 1.00 (a non-number gives 1).
     static double clampEmissivity(double fValue);
 };

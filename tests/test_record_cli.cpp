@@ -9,6 +9,9 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -178,6 +181,45 @@ private slots:
         QVERIFY2(info.bOpened, qPrintable(info.qStrError));
         QCOMPARE(QSize(info.nWidth, info.nHeight), QSize(256, 192));
         QVERIFY(info.nFrameCount > 5 && info.nDecodeErrors == 0);
+    }
+
+    // A snapshot carries its temperatures: the picture still reads as before, the float TIFF
+    // has the picture's size and orientation, and inspect gives back the same temperatures.
+    void snapshotCarriesItsTemperatures()
+    {
+        QTemporaryDir dir;
+        int nExit = 0;
+        const QStringList out = runCli({"snapshot", "-o", dir.path(), "--interval", "50", "--rotate", "1", "--palette",
+                                        "Ice fire", "--radiometric"},
+                                       &nExit);
+        QCOMPARE(nExit, 0);
+        QCOMPARE(out.size(), 2);
+        const cv::Mat shot = cv::imread(QFile::encodeName(out[0]).toStdString());
+        const cv::Mat temps = cv::imread(QFile::encodeName(out[1]).toStdString(), cv::IMREAD_UNCHANGED);
+        QCOMPARE(QSize(shot.cols, shot.rows), QSize(192, 256));
+        QCOMPARE(temps.type(), CV_32FC1);
+        QCOMPARE(QSize(temps.cols, temps.rows), QSize(192, 256));
+        double fMin = 0, fMax = 0;
+        cv::Point ptMax;
+        cv::minMaxLoc(temps, &fMin, &fMax, nullptr, &ptMax);
+
+        const QString at = QStringLiteral("%1,%2").arg(ptMax.x).arg(ptMax.y);
+        const TestSupport::CliRun r = TestSupport::runCli({"inspect", out[0], "--json", "--at", at, "--at", "5,200"});
+        QCOMPARE(r.nExit, 0);
+        const QJsonObject meta = QJsonDocument::fromJson(r.out.toUtf8()).object();
+        QCOMPARE(meta.value("rotation").toInt(), 1);
+        QCOMPARE(meta.value("palette").toObject().value("name").toString(), QString("icefire"));
+        QVERIFY(!meta.value("camera").toObject().value("part").toString().isEmpty());
+        QVERIFY(std::abs(meta.value("scene").toObject().value("max").toDouble() - fMax) < 0.02);
+        QVERIFY(std::abs(meta.value("scene").toObject().value("min").toDouble() - fMin) < 0.02);
+        const QJsonArray points = meta.value("points").toArray();
+        QVERIFY(std::abs(points.at(0).toObject().value("t").toDouble() - fMax) < 0.01);
+        QVERIFY(std::abs(points.at(1).toObject().value("t").toDouble() - temps.at<float>(200, 5)) < 0.01);
+        // Outside the picture, and a picture without temperatures, are failures.
+        QCOMPARE(TestSupport::runCli({"inspect", out[0], "--at", "192,0"}).nExit, 1);
+        const QString plain = dir.filePath("plain.jpg");
+        QVERIFY(cv::imwrite(QFile::encodeName(plain).toStdString(), shot));
+        QCOMPARE(TestSupport::runCli({"inspect", plain}).nExit, 1);
     }
 
     void badCommandLines()

@@ -1,9 +1,11 @@
 // thermava-cli temps against the simulated camera, directly and through the V4L2 backend on the
 // emulated camera: five records a second whose maximum is the hot object's temperature, as one
 // JSON object per line.
+#include "platform/simcam/SimScene.h"
 #include "support/CliRunner.h"
 
 #include <QFileInfo>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QtTest>
@@ -55,6 +57,41 @@ private slots:
                          line.constData());
             }
         }
+    }
+
+    void measurementReadingsMatchTheSimulatedScene()
+    {
+        if (!QFileInfo::exists(TestSupport::cliPath()))
+            QSKIP("thermava-cli is not built");
+        // The middle of the person's face and a rectangle around the hot object's whole path.
+        std::vector<float> truth(256 * 192);
+        SimScene().renderIdeal(0.0, truth.data());
+        const double fFace = truth[57 * 256 + 69];
+        TestSupport::CliRun run = TestSupport::runCli(
+            {"temps", "--seconds", "0.6", "--json", "--at", "69,57", "--rect", "110,30,100,110"}, "hot=65;seed=3", 60000);
+        QCOMPARE(run.nExit, 0);
+        for (const QByteArray& line : run.out.toUtf8().trimmed().split('\n')) {
+            const QJsonObject obj = QJsonDocument::fromJson(line).object();
+            const double fAt = obj.value("points").toArray().at(0).toObject().value("t").toDouble(-999.0);
+            QVERIFY2(std::abs(fAt - fFace) < 1.5, line.constData());
+            const double fRectMax = obj.value("rects").toArray().at(0).toObject().value("max").toDouble(-999.0);
+            QVERIFY2(std::abs(fRectMax - obj.value("max").toDouble()) < 1.0, line.constData());
+            QCOMPARE(obj.value("emissivity").toDouble(), 1.0);
+        }
+
+        // Emissivity 0.5 against 20 degrees: the grey-body formula applied to what was measured.
+        run = TestSupport::runCli({"temps", "--seconds", "0.4", "--json", "--emissivity", "0.5", "--reflected", "20"},
+                                  "hot=65;seed=3", 60000);
+        QCOMPARE(run.nExit, 0);
+        for (const QByteArray& line : run.out.toUtf8().trimmed().split('\n')) {
+            const QJsonObject obj = QJsonDocument::fromJson(line).object();
+            const double tm = obj.value("measuredMax").toDouble() + 273.15, tr = 20.0 + 273.15;
+            QVERIFY2(std::abs(obj.value("measuredMax").toDouble() - 65.0) < 0.5, line.constData());
+            const double fExpected = std::pow((tm * tm * tm * tm - 0.5 * tr * tr * tr * tr) / 0.5, 0.25) - 273.15;
+            QVERIFY2(std::abs(obj.value("max").toDouble() - fExpected) < 0.05, line.constData());
+        }
+        for (const char* bad : {"--at=1", "--rect=1,2,0,4", "--emissivity=0.05", "--reflected=hot"})
+            QCOMPARE(TestSupport::runCli({"temps", bad}, QString(), 30000).nExit, 2);
     }
 };
 

@@ -35,14 +35,11 @@ constexpr size_t kHandoutRing = 4;
 // reads with a newer, larger frame size still stays inside the copy it was given.
 constexpr size_t kMinHandoutBytes = size_t(8) * 512 * 384;
 
+// Every palette but WhiteHot (which keeps the camera's own grey) has its Y, U and V tables
+// in m_pLookup, at its id.
 int lookupSlot(int nPaletteId)
 {
-    switch (nPaletteId) {
-    case Palette::kIronRed: return kLookupIronRed;
-    case Palette::kBlackHot: return kLookupBlackHot;
-    case Palette::kRainbow: return kLookupRainbow;
-    default: return -1;
-    }
+    return Palette::isValid(nPaletteId) && nPaletteId != Palette::kWhiteHot ? nPaletteId : -1;
 }
 
 } // namespace
@@ -68,9 +65,9 @@ QVideoPlay::QVideoPlay(QObject* parent) : QObject(parent)
 
     m_stRenderCreate = RenderCreateInfo();
     std::memset(&m_stRenderFrame, 0, sizeof(m_stRenderFrame));
-    m_pLookup = new unsigned char[9 * 256];
-    for (int t = 0; t < 3; ++t)
-        Palette::split(m_PaletteTables[t], m_pLookup + (3 * t) * 256, m_pLookup + (3 * t + 1) * 256,
+    m_pLookup = new unsigned char[Palette::kCount * 3 * 256];
+    for (int t = 0; t < Palette::kCount; ++t)
+        Palette::split(Palette::table(t), m_pLookup + (3 * t) * 256, m_pLookup + (3 * t + 1) * 256,
                        m_pLookup + (3 * t + 2) * 256);
 
     ImageOps::buildGammaTable(m_fGammaTable);

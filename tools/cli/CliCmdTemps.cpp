@@ -3,6 +3,7 @@
 // trailer read by the thermal data worker).
 
 #include "CliCommand.h"
+#include "CliMeasure.h"
 #include "CliSession.h"
 #include "app/ConfigStore.h"
 #include "video/QTempRule.h"
@@ -72,6 +73,7 @@ int runTemps(const QStringList& args)
                       QStringLiteral("3")});
     parser.addOption({QStringLiteral("json"), QStringLiteral("Print one JSON object per record.")});
     parser.addOption({QStringLiteral("unit"), QStringLiteral("Use the unit configured in Config.ini instead of Celsius.")});
+    addMeasureOptions(parser, true);
     addConnectOptions(parser);
     int nExit = 0;
     if (!cliParse(parser, args, &nExit))
@@ -85,6 +87,9 @@ int runTemps(const QStringList& args)
     CliConnectOptions options;
     QString error;
     if (!readConnectOptions(parser, &options, &error))
+        return cliFail(CliExit::kUsage, error);
+    CliMeasureOptions measure;
+    if (!readMeasureOptions(parser, true, &measure, &error))
         return cliFail(CliExit::kUsage, error);
     UnitChoice unit;
     unit.bConfigured = parser.isSet(QStringLiteral("unit"));
@@ -108,6 +113,8 @@ int runTemps(const QStringList& args)
                      SLOT(getYuvData(unsigned char*, int)));
     QObject::connect(pRule, SIGNAL(SendHotPointSignal(ThermHotPointParam)), pEngine,
                      SLOT(JudgeRatioRangeSlot(ThermHotPointParam)));
+    // Luminance and trailer of the same moment, for the --at and --rect readings.
+    CliFrameTap tap(pEngine);
     videoThread.start();
     ruleThread.start();
 
@@ -120,7 +127,9 @@ int runTemps(const QStringList& args)
     QObject::connect(pRule, &QTempRule::SendHotPointSignal, &loop, [&](const ThermHotPointParam& st) {
         if (nRecords >= nWanted)
             return;
-        cliPrint(recordLine(st, unit, bJson));
+        const auto fnUnit = [&unit](double fCelsius) { return unit.value(float(fCelsius)); };
+        const QString qStrLine = recordLine(correctedRecord(st, measure.emissivity), unit, bJson);
+        cliPrint(extendRecordLine(qStrLine, bJson, st, tap.latest(), measure, fnUnit));
         if (++nRecords >= nWanted)
             loop.quit();
     });

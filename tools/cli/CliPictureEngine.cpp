@@ -2,8 +2,8 @@
 
 #include "app/AppFlags.h"
 #include "app/Startup.h"
+#include "measure/PaletteNames.h"
 #include "platform/render/RenderEngine.h"
-#include "video/Palette.h"
 #include "video/QVideoPlay.h"
 #include "video/SuperResolution.h"
 
@@ -14,24 +14,10 @@
 #include <atomic>
 #include <cstdio>
 
-namespace {
-
-struct PaletteName
-{
-    const char* pszName;
-    int nId;
-};
-const PaletteName kPalettes[] = {{"whitehot", Palette::kWhiteHot},
-                                 {"blackhot", Palette::kBlackHot},
-                                 {"ironred", Palette::kIronRed},
-                                 {"rainbow", Palette::kRainbow}};
-
-} // namespace
-
 void addPictureOptions(QCommandLineParser& parser)
 {
     parser.addOption({QStringLiteral("palette"),
-                      QStringLiteral("Palette: whitehot (default), blackhot, ironred or rainbow."),
+                      QStringLiteral("Palette (default whitehot): %1.").arg(PaletteNames::cliNameList()),
                       QStringLiteral("name"), QStringLiteral("whitehot")});
     parser.addOption({QStringLiteral("rotate"),
                       QStringLiteral("Rotation: 0 none (default), 1 quarter turn clockwise, 2 half turn, "
@@ -43,18 +29,12 @@ void addPictureOptions(QCommandLineParser& parser)
 
 bool readPictureOptions(const QCommandLineParser& parser, CliPictureOptions* pOptions, QString* pError)
 {
-    const QString qStrPalette = parser.value(QStringLiteral("palette")).toLower();
-    bool bKnown = false;
-    for (const PaletteName& p : kPalettes) {
-        if (qStrPalette == QLatin1String(p.pszName)) {
-            pOptions->nPalette = p.nId;
-            bKnown = true;
-        }
-    }
-    if (!bKnown) {
-        *pError = QStringLiteral("--palette takes whitehot, blackhot, ironred or rainbow");
+    const int nPalette = PaletteNames::idFromName(parser.value(QStringLiteral("palette")));
+    if (nPalette < 0) {
+        *pError = QStringLiteral("--palette takes one of: %1").arg(PaletteNames::cliNameList());
         return false;
     }
+    pOptions->nPalette = nPalette;
     bool bOk = false;
     const int nRotate = parser.value(QStringLiteral("rotate")).toInt(&bOk);
     if (!bOk || nRotate < 0 || nRotate > 3) {

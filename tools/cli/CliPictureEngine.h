@@ -12,7 +12,7 @@ class QVideoPlay;
 
 struct CliPictureOptions
 {
-    int nPalette = 0;        // palette id: 0 WhiteHot, 1 BlackHot, 3 Rainbow, 6 IronRed
+    int nPalette = 0;        // palette id 0..13 (0 WhiteHot)
     int nRotate = 0;         // rotation state 0..3
     bool bSuperRes = false;  // the client's super-resolution stage (512 x 384 from 256 x 192)
 };
