@@ -409,6 +409,15 @@ private slots:
         QCOMPARE(transact(0, {0x0D, 0, 4}).status, 0);
         QCOMPARE(cam.deliverFrameNow(), 0);
         QVERIFY(std::fabs(SimFrameFormat::readTrailer(trailerOf(sink.last(), l), 256, 192).fMaxTemper - 80.0f) < 1.0f);
+
+        // A hot object that warms from 50 to 70 degrees and cools back every 20 s.
+        QVERIFY(!cam.configure("hot=50..70"));
+        QVERIFY(cam.configure("hot=50..70/20"));
+        for (const auto& [t, fExpected] : {std::pair{0.0, 50.0f}, {5.0, 60.0f}, {10.0, 70.0f}, {15.0, 60.0f}, {21.0, 52.0f}}) {
+            cam.setSceneTime(t);
+            QCOMPARE(cam.deliverFrameNow(), 0);
+            QVERIFY2(std::fabs(cam.lastMeasurement().fMaxTemper - fExpected) < 1.0f, qPrintable(QString::number(t)));
+        }
     }
 
     void commandsAndReplies()

@@ -26,6 +26,7 @@ void SimCamera::State::applyDefaults(Clock::time_point now)
     nImageWidth = 256;
     fps = 25.0;
     scene = SimSceneSettings();
+    hotPeriod = 0.0;
     fixedTime = -1.0;
     nSeed = 1;
     scene.nSeed = nSeed;
@@ -328,12 +329,23 @@ void SimCamera::setHotTemperature(float fDegC)
 {
     std::lock_guard<std::mutex> lk(d->m);
     d->scene.fHotTemper = fDegC;
+    d->hotPeriod = 0.0;
+}
+
+void SimCamera::setHotRamp(float fLowDegC, float fHighDegC, double periodSeconds)
+{
+    std::lock_guard<std::mutex> lk(d->m);
+    d->hotLow = fLowDegC;
+    d->hotHigh = fHighDegC;
+    d->hotPeriod = std::max(0.0, periodSeconds);
+    d->scene.fHotTemper = fLowDegC;
 }
 
 void SimCamera::setSceneSettings(const SimSceneSettings& settings)
 {
     std::lock_guard<std::mutex> lk(d->m);
     d->scene = settings;
+    d->hotPeriod = 0.0;
 }
 
 SimSceneSettings SimCamera::sceneSettings() const

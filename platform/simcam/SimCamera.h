@@ -14,6 +14,8 @@
 //   width=256|512           image width (512 gives a 512 x 384 image)
 //   fps=<n>                 frame rate (default 25)
 //   hot=<degC>              hot object temperature (default 65)
+//   hot=<lo>..<hi>/<s>      the hot object's temperature moves from lo to hi and back every
+//                           s seconds (a triangle, from lo at power-on), e.g. hot=50..70/20
 //   seed=<n>                random seed of the scene and of fault shares
 //   restartms=<n>           time off the bus after a restart (default 5000)
 //   installms=<n>           firmware install time once the image is complete (default 3000)
@@ -141,6 +143,7 @@ public:
     void setImageWidth(int nWidth);                        // 256 or 512; next InitUSBCam
     void setFrameRate(double fps);
     void setHotTemperature(float fDegC);
+    void setHotRamp(float fLowDegC, float fHighDegC, double periodSeconds);   // "hot=lo..hi/s"
     void setSceneSettings(const SimSceneSettings& settings);   // width/height are ignored
     SimSceneSettings sceneSettings() const;
     // Fixes the scene clock at t seconds (t < 0: the scene runs on the steady clock).

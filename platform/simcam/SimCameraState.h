@@ -109,6 +109,10 @@ struct SimCamera::State
     int nImageWidth = 256;
     double fps = 25.0;
     SimSceneSettings scene;
+    // The hot object's temperature moving from low to high and back every period seconds
+    // (a triangle); period 0 keeps scene.fHotTemper.
+    float hotLow = 0.0f, hotHigh = 0.0f;
+    double hotPeriod = 0.0;
     double fixedTime = -1.0;
     uint32_t nSeed = 1;
     int restartMs = 5000, installMs = 3000, shutterMs = 250, slowMs = 1000;

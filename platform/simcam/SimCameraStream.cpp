@@ -2,6 +2,8 @@
 // frames to the registered callback.
 #include "platform/simcam/SimCameraState.h"
 
+#include <cmath>
+
 using namespace simcam;
 
 void simcam::renderFrame(const FrameJob& job, std::vector<float>& work, std::vector<uint8_t>& grey,
@@ -61,6 +63,11 @@ FrameJob SimCamera::State::makeJob(Clock::time_point now)
     job.scene.nWidth = layout.nImageWidth;
     job.scene.nHeight = layout.nImageHeight;
     job.t = fixedTime >= 0.0 ? fixedTime : std::chrono::duration<double>(now - powerOn).count();
+    if (hotPeriod > 0.0) {
+        const double phase = std::fmod(job.t, hotPeriod) / hotPeriod;
+        const double rise = phase < 0.5 ? 2.0 * phase : 2.0 * (1.0 - phase);
+        job.scene.fHotTemper = hotLow + float(rise) * (hotHigh - hotLow);
+    }
     job.nFrame = ++nFrames;
     job.fFpn = fpnAmplitude(now);
     job.sensor = sensorFor(layout.nImageWidth, layout.nImageHeight);

@@ -112,9 +112,22 @@ bool SimCamera::State::configureEntry(const std::string& key, const std::string&
             return false;
         camera.setFrameRate(x);
     } else if (key == "hot") {
-        if (!parseDouble(value, x))
-            return false;
-        camera.setHotTemperature(float(x));
+        // <degC>, or <low>..<high>/<period s>: up and back down every period.
+        const size_t dots = value.find("..");
+        const size_t slash = value.find('/');
+        if (dots == std::string::npos && slash == std::string::npos) {
+            if (!parseDouble(value, x))
+                return false;
+            camera.setHotTemperature(float(x));
+        } else {
+            double lo = 0.0, hi = 0.0;
+            if (dots == std::string::npos || slash == std::string::npos || slash < dots
+                || !parseDouble(trim(value.substr(0, dots)), lo)
+                || !parseDouble(trim(value.substr(dots + 2, slash - dots - 2)), hi)
+                || !parseDouble(trim(value.substr(slash + 1)), x) || x <= 0.0)
+                return false;
+            camera.setHotRamp(float(lo), float(hi), x);
+        }
     } else if (key == "seed") {
         if (!parseInt(value, n))
             return false;
