@@ -133,29 +133,29 @@ private slots:
         QCOMPARE(rows[6][6], QString("35.00"));
     }
 
-    void regionAndHistogramFollowTheLuminanceModel()
+    void histogramFollowsTheTemperatureModel()
     {
-        // 4 x 2 plane: luminance 10 everywhere, 110 in the right half of the bottom row.
-        const int w = 4, h = 2;
-        std::vector<uint8_t> luma = {10, 10, 10, 10, 10, 10, 110, 110};
-        const LumaModel model = frameModel(luma.data(), w, h, 20.0f, 70.0f);
-        Stats st;
-        QVERIFY(regionStats(luma.data(), w, h, QRect(1, 1, 10, 10), model, &st));   // clipped to 3 x 1
-        QCOMPARE(st.fMax, 70.0f);
-        QCOMPARE(st.fMin, 20.0f);
-        QVERIFY(qAbs(st.fAvg - (20.0f + 50.0f * 2 / 3)) < 1e-4f);
-        QVERIFY(!regionStats(luma.data(), w, h, QRect(5, 0, 2, 2), model, &st));
-        const Histogram hist = frameHistogram(luma.data(), w, h, model, 5);
+        // Luminance 10 in six pixels and 110 in two, between 20 and 70 degrees.
+        const std::vector<uint8_t> luma = {10, 10, 10, 10, 10, 10, 110, 110};
+        const Measure::LumaPlane plane{luma.data(), 4, 2, 1};
+        const Measure::LumaModel model = Measure::modelOf(luma.data(), luma.size(), 20.0f, 70.0f);
+        Histogram hist = frameHistogram(plane, model, Measure::Emissivity(), 5);
         QCOMPARE(hist.nTotal, 8);
+        QCOMPARE(hist.fLowC, 20.0f);
+        QCOMPARE(hist.fHighC, 70.0f);
         QCOMPARE(hist.counts, (std::vector<int>{6, 0, 0, 0, 2}));
+        // Emissivity moves the range with the readings.
+        Measure::Emissivity e;
+        e.fEmissivity = 0.5;
+        hist = frameHistogram(plane, model, e, 5);
+        QCOMPARE(hist.fHighC, e.correct(70.0f));
     }
 
     // The hot object (about 65 degrees) trips a 60 degree rule with a snapshot; at 50 it does
     // not. The report of that snapshot is a PDF whose text holds the alarm's temperature.
     void watchReportsAlarmsAndReportHoldsThem()
     {
-        if (!QFileInfo::exists(TestSupport::cliPath()))
-            QSKIP("thermava-cli is not built");
+        QVERIFY2(QFileInfo::exists(TestSupport::cliPath()), "thermava-cli is part of the build: build it before its tests");
         QTemporaryDir dir;
         const QStringList args = {"watch", "--above", "60", "--seconds", "4", "--json", "--snapshot", "-o", dir.path()};
         TestSupport::CliRun r = TestSupport::runCli(args, "seed=5");

@@ -8,8 +8,8 @@
 #include "alarms/AlarmEngine.h"
 #include "alarms/AlarmLog.h"
 #include "alarms/AlarmRuleStore.h"
-#include "alarms/FrameStats.h"
 #include "app/ConfigStore.h"
+#include "measure/RegionStats.h"
 #include "platform/audio/AudioOut.h"
 #include "video/QTempRule.h"
 #include "video/QVideoPlay.h"
@@ -164,16 +164,22 @@ public:
             sample.scene.fAvg = st.fMaxTemper;
             {
                 QMutexLocker lock(&frame.mutex);
-                const Alarm::LumaModel model =
-                    Alarm::frameModel(frame.luma.data(), frame.nWidth, frame.nHeight, st.fMinTemper, st.fMaxTemper);
-                Alarm::Stats whole;
-                if (Alarm::regionStats(frame.luma.data(), frame.nWidth, frame.nHeight,
-                                       QRect(0, 0, frame.nWidth, frame.nHeight), model, &whole))
+                const Measure::LumaPlane plane{frame.luma.data(), frame.nWidth, frame.nHeight, 1};
+                const Measure::LumaModel model =
+                    Measure::modelOf(frame.luma.data(), frame.luma.size(), st.fMinTemper, st.fMaxTemper);
+                const Measure::Emissivity asMeasured;
+                const Measure::RegionStats whole = Measure::measureAll(plane, model, asMeasured);
+                if (whole.bValid)
                     sample.scene.fAvg = whole.fAvg;
-                Alarm::Stats rect;
-                if (!m_Options.rect.isEmpty() &&
-                    Alarm::regionStats(frame.luma.data(), frame.nWidth, frame.nHeight, m_Options.rect, model, &rect))
-                    sample.items.insert(kRectItemId, rect);
+                if (!m_Options.rect.isEmpty()) {
+                    Measure::MeasureItem item;
+                    item.kind = Measure::ItemKind::Rect;
+                    item.pt1 = m_Options.rect.topLeft();
+                    item.pt2 = m_Options.rect.bottomRight();
+                    const Measure::RegionStats rect = Measure::measureItem(plane, item, model, asMeasured);
+                    if (rect.bValid)
+                        sample.items.insert(kRectItemId, {rect.fMax, rect.fMin, rect.fAvg});
+                }
             }
             for (const Alarm::Event& ev : m_Engine.feed(sample))
                 handle(ev);
