@@ -7,7 +7,9 @@
 # kernel's and libusb's interfaces: a V4L2 node /dev/videoN, its sysfs entries (laid out in a
 # temporary folder named by THERMAVA_SYSFS_ROOT) and the libusb-1.0 calls of the vendor bulk
 # interface. Behind it sits the simulated camera, configured by THERMAVA_SIM as usual, so the
-# picture, the temperatures, command replies and faults are the simulated camera's own.
+# picture, the temperatures, command replies and faults are the simulated camera's own. It is
+# a camera of the command's own (tables and installed software end with it) unless THERMAVA_SIM
+# names a state folder (statedir=) to share with other runs.
 # Nothing is built here: the library is taken from build/ or from THERMAVA_BUILD_DIR.
 # THERMAVA_CAMERA is set to the node unless it is set already.
 #

@@ -178,6 +178,11 @@ void listen()
     if (g_bListening)
         return;
     g_bListening = true;
+    // A device of its own, not the machine's simulated camera, unless THERMAVA_SIM names a
+    // state folder to share.
+    const char* sim = std::getenv("THERMAVA_SIM");
+    if (!sim || !std::strstr(sim, "statedir="))
+        SimCamera::instance().setPrivate(true);
     SimCamera::instance().addHotplugListener(onHotplug);
     g_bPresent = SimCamera::instance().isPresent();
 }

@@ -18,12 +18,7 @@ using namespace fakecam;
 
 namespace {
 
-bool nodeNamed(int dirfd, const char* pszPath)
-{
-    // Relative names cannot reach /dev/videoN here: the node is always opened by its full path.
-    (void)dirfd;
-    return isNodePath(pszPath);
-}
+// The node is only ever named by its full path, so the *at() forms need not resolve dirfd.
 
 int nodeAbsent()
 {
@@ -95,48 +90,40 @@ int accessNode(int nMode)
 #pragma GCC visibility push(default)
 extern "C" {
 
+// The mode argument is there only when the call may create a file.
+#define FAKECAM_PASS_OPEN(real, ...)                                                      \
+    va_list ap;                                                                           \
+    va_start(ap, nFlags);                                                                 \
+    const mode_t nMode = (nFlags & (O_CREAT | O_TMPFILE)) ? va_arg(ap, mode_t) : 0;       \
+    va_end(ap);                                                                           \
+    return FAKECAM_REAL(real)(__VA_ARGS__, nFlags, nMode)
+
 int open(const char* pszPath, int nFlags, ...)
 {
     if (isNodePath(pszPath))
         return nodeOpen(nFlags);
-    va_list ap;
-    va_start(ap, nFlags);
-    const mode_t nMode = (nFlags & (O_CREAT | O_TMPFILE)) ? va_arg(ap, mode_t) : 0;
-    va_end(ap);
-    return FAKECAM_REAL(open)(pszPath, nFlags, nMode);
+    FAKECAM_PASS_OPEN(open, pszPath);
 }
 
 int open64(const char* pszPath, int nFlags, ...)
 {
     if (isNodePath(pszPath))
         return nodeOpen(nFlags);
-    va_list ap;
-    va_start(ap, nFlags);
-    const mode_t nMode = (nFlags & (O_CREAT | O_TMPFILE)) ? va_arg(ap, mode_t) : 0;
-    va_end(ap);
-    return FAKECAM_REAL(open64)(pszPath, nFlags, nMode);
+    FAKECAM_PASS_OPEN(open64, pszPath);
 }
 
 int openat(int dirfd, const char* pszPath, int nFlags, ...)
 {
-    if (nodeNamed(dirfd, pszPath))
+    if (isNodePath(pszPath))
         return nodeOpen(nFlags);
-    va_list ap;
-    va_start(ap, nFlags);
-    const mode_t nMode = (nFlags & (O_CREAT | O_TMPFILE)) ? va_arg(ap, mode_t) : 0;
-    va_end(ap);
-    return FAKECAM_REAL(openat)(dirfd, pszPath, nFlags, nMode);
+    FAKECAM_PASS_OPEN(openat, dirfd, pszPath);
 }
 
 int openat64(int dirfd, const char* pszPath, int nFlags, ...)
 {
-    if (nodeNamed(dirfd, pszPath))
+    if (isNodePath(pszPath))
         return nodeOpen(nFlags);
-    va_list ap;
-    va_start(ap, nFlags);
-    const mode_t nMode = (nFlags & (O_CREAT | O_TMPFILE)) ? va_arg(ap, mode_t) : 0;
-    va_end(ap);
-    return FAKECAM_REAL(openat64)(dirfd, pszPath, nFlags, nMode);
+    FAKECAM_PASS_OPEN(openat64, dirfd, pszPath);
 }
 
 // The checked forms a fortified build calls.
@@ -219,12 +206,12 @@ int lstat64(const char* pszPath, struct stat64* pSt) noexcept
 
 int fstatat(int dirfd, const char* pszPath, struct stat* pSt, int nFlags) noexcept
 {
-    return nodeNamed(dirfd, pszPath) ? statNode(pszPath, pSt) : FAKECAM_REAL(fstatat)(dirfd, pszPath, pSt, nFlags);
+    return isNodePath(pszPath) ? statNode(pszPath, pSt) : FAKECAM_REAL(fstatat)(dirfd, pszPath, pSt, nFlags);
 }
 
 int fstatat64(int dirfd, const char* pszPath, struct stat64* pSt, int nFlags) noexcept
 {
-    return nodeNamed(dirfd, pszPath) ? statNode(pszPath, reinterpret_cast<struct stat*>(pSt))
+    return isNodePath(pszPath) ? statNode(pszPath, reinterpret_cast<struct stat*>(pSt))
                                      : FAKECAM_REAL(fstatat64)(dirfd, pszPath, pSt, nFlags);
 }
 
@@ -244,7 +231,7 @@ int fstat64(int fd, struct stat64* pSt) noexcept
 
 int statx(int dirfd, const char* pszPath, int nFlags, unsigned int nMask, struct statx* pSt) noexcept
 {
-    if (!nodeNamed(dirfd, pszPath))
+    if (!isNodePath(pszPath))
         return FAKECAM_REAL(statx)(dirfd, pszPath, nFlags, nMask, pSt);
     struct stat st;
     if (statNode(pszPath, &st) != 0)
@@ -266,7 +253,7 @@ int access(const char* pszPath, int nMode) noexcept
 
 int faccessat(int dirfd, const char* pszPath, int nMode, int nFlags) noexcept
 {
-    return nodeNamed(dirfd, pszPath) ? accessNode(nMode) : FAKECAM_REAL(faccessat)(dirfd, pszPath, nMode, nFlags);
+    return isNodePath(pszPath) ? accessNode(nMode) : FAKECAM_REAL(faccessat)(dirfd, pszPath, nMode, nFlags);
 }
 
 int euidaccess(const char* pszPath, int nMode) noexcept
