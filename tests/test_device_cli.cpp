@@ -4,9 +4,12 @@
 
 #include "support/CliRunner.h"
 
+#include <QElapsedTimer>
 #include <QJsonDocument>
+#include <QProcess>
 #include <QJsonObject>
 #include <QtTest>
+#include <csignal>
 
 using Run = TestSupport::CliRun;
 
@@ -25,8 +28,7 @@ private slots:
     void initTestCase()
     {
         m_tool = TestSupport::cliPath();
-        if (!QFileInfo::exists(m_tool))
-            QSKIP("thermava-cli is not built in this tree");
+        QVERIFY2(QFileInfo::exists(m_tool), "thermava-cli is part of the build: build it before its tests");
     }
 
     void infoPrintsTheIdentity()
@@ -47,6 +49,31 @@ private slots:
         QVERIFY(!obj.value("softwareVersion").toString().isEmpty());
         QCOMPARE(obj.value("superResolution").toBool(), true);
         QCOMPARE(obj.value("lowTemperatureGears").toBool(false), false);
+        QCOMPARE(obj.value("droppedFrames").toInt(-1), 0);
+    }
+
+    // A stop signal while the camera holds a reply back for 30 s: the tool gives up the wait,
+    // closes the camera and ends within 2 s with 128 + the signal, instead of being killed.
+    void aStopSignalEndsTheToolSoon()
+    {
+        for (int nSignal : {SIGINT, SIGTERM}) {
+            QProcess process;
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            for (const char* name : {"THERMAVA_CAMERA", "THERMAVA_FAKECAM", "LD_PRELOAD"})
+                env.remove(QString::fromLatin1(name));
+            env.insert("THERMAVA_SIM", "private;slowms=30000;slow=100%@0x66");
+            process.setProcessEnvironment(env);
+            process.start(m_tool, {"info", "--interval", "0"});
+            QVERIFY(process.waitForStarted());
+            QTest::qWait(1500);
+            QElapsedTimer timer;
+            timer.start();
+            ::kill(pid_t(process.processId()), nSignal);
+            QVERIFY(process.waitForFinished(10000));
+            QVERIFY2(timer.elapsed() < 2000, qPrintable(QString::number(timer.elapsed())));
+            QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+            QCOMPARE(process.exitCode(), 128 + nSignal);
+        }
     }
 
     void infoExplainsAFailedConnect()

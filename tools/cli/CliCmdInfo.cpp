@@ -50,6 +50,8 @@ int runInfo(const QStringList& args)
         obj.insert(QStringLiteral("softwareVersion"), version);
         obj.insert(QStringLiteral("superResolution"), bSuperRes);
         obj.insert(QStringLiteral("lowTemperatureGears"), bLowTemp);
+        // Stream frames that did not fit the geometry set up at connect.
+        obj.insert(QStringLiteral("droppedFrames"), qint64(link.droppedFrameCount()));
         cliPrint(QString::fromUtf8(QJsonDocument(obj).toJson(QJsonDocument::Compact)) + QLatin1Char('\n'));
     } else {
         const auto yesNo = [](bool b) { return b ? QStringLiteral("yes") : QStringLiteral("no"); };

@@ -6,6 +6,7 @@
 #include "CliMeasure.h"
 #include "CliSession.h"
 #include "app/ConfigStore.h"
+#include "device/UsbCameraLink.h"
 #include "video/QTempRule.h"
 #include "video/QVideoPlay.h"
 
@@ -40,7 +41,7 @@ struct UnitChoice
     double value(float fCelsius) const { return bConfigured ? ConfigStore::convertTemper(fCelsius) : fCelsius; }
 };
 
-QString recordLine(const ThermHotPointParam& st, const UnitChoice& unit, bool bJson)
+QString recordLine(const ThermHotPointParam& st, const UnitChoice& unit, bool bJson, quint64 nDropped)
 {
     const QString time = QDateTime::currentDateTime().toString(Qt::ISODateWithMs);
     const double fMin = std::round(unit.value(st.fMinTemper) * 100.0) / 100.0;
@@ -53,6 +54,8 @@ QString recordLine(const ThermHotPointParam& st, const UnitChoice& unit, bool bJ
         obj.insert(QStringLiteral("min"), fMin);
         obj.insert(QStringLiteral("max"), fMax);
         obj.insert(QStringLiteral("unit"), unit.code());
+        // Stream frames that did not fit the geometry set up at connect, so far.
+        obj.insert(QStringLiteral("droppedFrames"), qint64(nDropped));
         return QString::fromUtf8(QJsonDocument(obj).toJson(QJsonDocument::Compact)) + QLatin1Char('\n');
     }
     return QStringLiteral("%1  hot point %2,%3  min %4 %6  max %5 %6\n")
@@ -128,7 +131,8 @@ int runTemps(const QStringList& args)
         if (nRecords >= nWanted)
             return;
         const auto fnUnit = [&unit](double fCelsius) { return unit.value(float(fCelsius)); };
-        const QString qStrLine = recordLine(correctedRecord(st, measure.emissivity), unit, bJson);
+        const QString qStrLine = recordLine(correctedRecord(st, measure.emissivity), unit, bJson,
+                                            UsbCameraLink::instance().droppedFrameCount());
         cliPrint(extendRecordLine(qStrLine, bJson, st, tap.latest(), measure, fnUnit));
         if (++nRecords >= nWanted)
             loop.quit();
@@ -154,8 +158,13 @@ int runTemps(const QStringList& args)
     ruleThread.wait();
     videoThread.wait();
 
-    if (!bFrames)
+    if (!bFrames) {
+        const quint64 nDropped = UsbCameraLink::instance().droppedFrameCount();
+        if (nDropped > 0)
+            return cliFail(CliExit::kFailed, QStringLiteral("the camera sent no frames of the size it was set up for "
+                                                            "(%1 dropped)").arg(nDropped));
         return cliFail(CliExit::kFailed, QStringLiteral("the camera sent no frames"));
+    }
     if (nRecords < nWanted)
         return cliFail(CliExit::kFailed, QStringLiteral("only %1 of %2 records arrived").arg(nRecords).arg(nWanted));
     return CliExit::kOk;

@@ -4,6 +4,7 @@
 #include "device/UsbCameraLink.h"
 
 #include <QCommandLineParser>
+#include <algorithm>
 
 namespace {
 
@@ -23,6 +24,8 @@ QString refusalReason()
         return QStringLiteral("camera refused: part number \"%1\" is not a supported model").arg(part);
     case UsbCameraLink::OpenFailure::ImageWidth:
         return QStringLiteral("camera refused: it reports an unsupported image width");
+    case UsbCameraLink::OpenFailure::StreamGeometry:
+        return QStringLiteral("camera refused: its stream format is impossible (%1)").arg(link.lastOpenDetail());
     case UsbCameraLink::OpenFailure::StreamInit:
         return QStringLiteral("camera refused: its video stream could not be started");
     case UsbCameraLink::OpenFailure::Capability:
@@ -72,6 +75,8 @@ CliSession::CliSession(const CliConnectOptions& options) : m_options(options), m
 {
     m_exec->setConnectPasses(options.nPasses);
     m_exec->setConnectPassInterval(options.nIntervalMs);
+    // Passes asked for explicitly may take longer than the window's 20 s.
+    m_exec->setConnectBudgetMs(std::max(QDevCommExec::kConnectBudgetMs, options.nPasses * options.nIntervalMs));
 }
 
 CliSession::~CliSession() { disconnect(); }

@@ -2,15 +2,45 @@
 
 #include "CliCommand.h"
 
+#include "device/UsbCameraLink.h"
+
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <memory>
+#include <atomic>
+#include <chrono>
+#include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <thread>
 
 namespace {
 
 bool g_bVerbose = false;
+
+// SIGINT and SIGTERM: every wait on the camera gives up, so the command ends on its own
+// within a receive slice; should it not have ended within kStopGraceMs (it was not waiting
+// on the camera), the process ends there.
+constexpr int kStopGraceMs = 1500;
+std::atomic<int> g_nStopSignal{0};
+
+extern "C" void onCliStopSignal(int nSignal) { g_nStopSignal = nSignal; }
+
+void watchStopSignals()
+{
+    std::signal(SIGINT, onCliStopSignal);
+    std::signal(SIGTERM, onCliStopSignal);
+    std::thread([] {
+        while (g_nStopSignal.load() == 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        UsbCameraLink::instance().cancelWaits(true);
+        std::this_thread::sleep_for(std::chrono::milliseconds(kStopGraceMs));
+        std::fprintf(stderr, "thermava-cli: stopped by signal %d\n", g_nStopSignal.load());
+        std::fflush(nullptr);
+        std::_Exit(128 + g_nStopSignal.load());
+    }).detach();
+}
 
 // The device code logs its steps as debug lines; a tool prints them only on request.
 void messageHandler(QtMsgType type, const QMessageLogContext&, const QString& message)
@@ -67,5 +97,7 @@ int main(int argc, char** argv)
     if (!pCommand)
         return cliFail(CliExit::kUsage, QStringLiteral("unknown command \"%1\" (try --help)").arg(name));
     args.prepend(QStringLiteral("thermava-cli %1").arg(name));
-    return pCommand->run(args);
+    watchStopSignals();
+    const int nExit = pCommand->run(args);
+    return g_nStopSignal.load() != 0 ? 128 + g_nStopSignal.load() : nExit;
 }
