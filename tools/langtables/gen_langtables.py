@@ -365,6 +365,15 @@ ADDED_TEXTS = [
     ("MeasurePoint", "Add point", "添加点"),
     ("MeasureLine", "Add line", "添加线"),
     ("MeasureRect", "Add rectangle", "添加矩形"),
+    ("Alarm Source", "Source", "监测对象"),
+    ("AlarmSourceScene", "Whole scene", "全画面"),
+    ("Hold Time", "Hold time", "保持时间"),
+    ("AlarmNotify", "Desktop notice", "桌面通知"),
+    ("Alarm Log", "Alarm log", "报警记录"),
+    ("AlarmStart", "Alarm start", "报警开始"),
+    ("AlarmEnd", "Alarm end", "报警结束"),
+    ("ExportTrend", "Export trend (CSV)", "导出趋势(CSV)"),
+    ("AlarmRaised", "Alarm:", "报警："),
 ]
 
 
