@@ -54,7 +54,7 @@ std::vector<uint8_t> descriptors();
 // The stream size the simulated camera delivers (the one size the node offers).
 void streamSize(int& nWidth, int& nHeight);
 // A new user of the device (node fd or USB handle) opens the simulated camera's session;
-// the generation the user belongs to, or 0 when the device is not on the bus.
+// the generation the user belongs to, or 0 with errno ENOENT (not on the bus) or EBUSY.
 uint64_t attachUser();
 void detachUser(uint64_t nGeneration);
 bool alive(uint64_t nGeneration);   // the device has not left the bus since

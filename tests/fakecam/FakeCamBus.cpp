@@ -6,6 +6,7 @@
 #include "platform/simcam/SimCamera.h"
 #include "platform/simcam/SimCameraLibrary.h"
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -281,6 +282,7 @@ std::vector<uint8_t> descriptors()
 
 uint64_t attachUser()
 {
+    errno = ENOENT;
     if (!present())
         return 0;
     int32_t nCount = 0;
@@ -288,10 +290,16 @@ uint64_t attachUser()
     static std::mutex listLock;
     {
         std::lock_guard<std::mutex> lk(listLock);
-        if (!sim().GetUsbDeviceNum(&nCount, list) || !sim().OpenUSBCam(&list[0]))
+        if (!sim().GetUsbDeviceNum(&nCount, list))
             return 0;
+        // A simulated camera shared with other programs (statedir=) may be theirs right now.
+        if (!sim().OpenUSBCam(&list[0])) {
+            errno = EBUSY;
+            return 0;
+        }
     }
     std::lock_guard<std::mutex> lk(g_m);
+    errno = ENOENT;
     if (!g_bPresent)
         return 0;
     ++g_nUsers;

@@ -399,7 +399,7 @@ int nodeOpen(int nFlags)
         return fail(EACCES);
     const uint64_t nGeneration = attachUser();
     if (nGeneration == 0)
-        return fail(ENOENT);
+        return -1;
     const int fd = eventfd(0, EFD_NONBLOCK | ((nFlags & O_CLOEXEC) ? EFD_CLOEXEC : 0));
     if (fd < 0) {
         detachUser(nGeneration);

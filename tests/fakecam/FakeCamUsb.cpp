@@ -8,6 +8,7 @@
 #include <libusb-1.0/libusb.h>
 
 #include <atomic>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -200,8 +201,9 @@ int libusb_open(libusb_device* pDev, libusb_device_handle** ppHandle)
         return LIBUSB_ERROR_NO_DEVICE;
     const uint64_t nGeneration = attachUser();
     if (nGeneration != pDev->nGeneration) {
+        const bool bBusy = nGeneration == 0 && errno == EBUSY;
         detachUser(nGeneration);
-        return LIBUSB_ERROR_NO_DEVICE;
+        return bBusy ? LIBUSB_ERROR_BUSY : LIBUSB_ERROR_NO_DEVICE;
     }
     *ppHandle = new libusb_device_handle{libusb_ref_device(pDev), nGeneration, false};
     return LIBUSB_SUCCESS;
