@@ -4,6 +4,7 @@
 #include "CliSession.h"
 #include "device/DeviceCommands.h"
 #include "device/UsbCameraLink.h"
+#include "platform/camlib/CameraBackend.h"
 
 #include <QCommandLineParser>
 #include <QJsonDocument>
@@ -40,6 +41,7 @@ int runInfo(const QStringList& args)
     const bool bSuperRes = link.szCapability[DeviceCmd::kCapSuperRes] != 0;
     const bool bLowTemp = link.szCapability[DeviceCmd::kCapLowTempGear] != 0;
     const QString version = softwareVersionForDisplay(info.strSwVer);
+    const CameraBackendDescription backend = cameraBackendEvents().describe();
     session.disconnect();
 
     if (parser.isSet(QStringLiteral("json"))) {
@@ -50,6 +52,9 @@ int runInfo(const QStringList& args)
         obj.insert(QStringLiteral("softwareVersion"), version);
         obj.insert(QStringLiteral("superResolution"), bSuperRes);
         obj.insert(QStringLiteral("lowTemperatureGears"), bLowTemp);
+        obj.insert(QStringLiteral("backend"), QString::fromStdString(backend.backend));
+        obj.insert(QStringLiteral("device"), QString::fromStdString(backend.device));
+        obj.insert(QStringLiteral("transport"), QString::fromStdString(backend.transport));
         // Stream frames that did not fit the geometry set up at connect.
         obj.insert(QStringLiteral("droppedFrames"), qint64(link.droppedFrameCount()));
         cliPrint(QString::fromUtf8(QJsonDocument(obj).toJson(QJsonDocument::Compact)) + QLatin1Char('\n'));

@@ -1,12 +1,32 @@
 #include "CliSession.h"
 
 #include "CliCommand.h"
+#include "app/ConfigStore.h"
 #include "device/UsbCameraLink.h"
+#include "platform/camlib/CameraBackend.h"
+#include "platform/camlib/CameraChoice.h"
 
 #include <QCommandLineParser>
 #include <algorithm>
 
 namespace {
+
+QString g_cameraChoice;   // null: not given before the subcommand
+
+QString chosenCamera(const CliConnectOptions& options)
+{
+    if (!options.camera.isNull())
+        return options.camera;
+    if (!g_cameraChoice.isNull())
+        return g_cameraChoice;
+    if (qEnvironmentVariableIsSet("THERMAVA_CAMERA"))
+        return qEnvironmentVariable("THERMAVA_CAMERA");
+    return ConfigStore::value(ConfigStore::kGeneralGroup, QStringLiteral("Camera")).toString();
+}
+
+// Why the backend could not reach the camera (a missing permission, a camera held by another
+// program), or empty.
+QString backendError() { return QString::fromStdString(cameraBackendEvents().describe().lastError); }
 
 QString refusalReason()
 {
@@ -16,6 +36,8 @@ QString refusalReason()
     case UsbCameraLink::OpenFailure::NoCamera:
         return QStringLiteral("no camera found");
     case UsbCameraLink::OpenFailure::OpenRefused:
+        if (!backendError().isEmpty())
+            return backendError();
         return QStringLiteral("a camera was found but could not be opened (is another program using it?)");
     case UsbCameraLink::OpenFailure::PartNumberQuery:
         return part.isEmpty() ? QStringLiteral("camera refused: it did not report its part number")
@@ -27,6 +49,8 @@ QString refusalReason()
     case UsbCameraLink::OpenFailure::StreamGeometry:
         return QStringLiteral("camera refused: its stream format is impossible (%1)").arg(link.lastOpenDetail());
     case UsbCameraLink::OpenFailure::StreamInit:
+        if (!backendError().isEmpty())
+            return QStringLiteral("camera refused: ") + backendError();
         return QStringLiteral("camera refused: its video stream could not be started");
     case UsbCameraLink::OpenFailure::Capability:
         return QStringLiteral("camera refused: it did not report its capabilities");
@@ -39,6 +63,8 @@ QString refusalReason()
 }
 
 } // namespace
+
+void setCliCameraChoice(const QString& choice) { g_cameraChoice = choice; }
 
 bool readInt(const QCommandLineParser& parser, const QString& name, int nMin, int nMax, int* pnValue, QString* pError)
 {
@@ -63,10 +89,15 @@ void addConnectOptions(QCommandLineParser& parser)
                       QStringLiteral("Pause after each connect pass in ms (default %1).")
                           .arg(QDevCommExec::kConnectPassIntervalMs),
                       QStringLiteral("ms")});
+    parser.addOption({QStringLiteral("camera"),
+                      QStringLiteral("auto (default), sim, /dev/videoN[,options] or replay:FILE."),
+                      QStringLiteral("choice")});
 }
 
 bool readConnectOptions(const QCommandLineParser& parser, CliConnectOptions* pOptions, QString* pError)
 {
+    if (parser.isSet(QStringLiteral("camera")))
+        pOptions->camera = parser.value(QStringLiteral("camera"));
     return readInt(parser, QStringLiteral("passes"), 1, 1000, &pOptions->nPasses, pError) &&
            readInt(parser, QStringLiteral("interval"), 0, 60000, &pOptions->nIntervalMs, pError);
 }
@@ -83,6 +114,11 @@ CliSession::~CliSession() { disconnect(); }
 
 int CliSession::connect(QString* pError)
 {
+    std::string bindError;
+    if (!bindCameraChoice(chosenCamera(m_options).toStdString(), &bindError)) {
+        *pError = QString::fromStdString(bindError);
+        return CliExit::kUsage;
+    }
     bool bFound = false;
     bool bOpened = false;
     QObject::connect(m_exec.get(), &QDevCommExec::sendDevConnectRetSignal, [&](int nStep, bool bSuccess) {
@@ -100,6 +136,10 @@ int CliSession::connect(QString* pError)
         return CliExit::kOk;
     }
     if (!bFound) {
+        if (!backendError().isEmpty()) {
+            *pError = backendError();
+            return CliExit::kNoCamera;
+        }
         *pError = QStringLiteral("no camera found (searched %1 time%2)")
                       .arg(m_options.nPasses)
                       .arg(m_options.nPasses == 1 ? QString() : QStringLiteral("s"));

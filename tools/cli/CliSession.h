@@ -13,9 +13,13 @@ struct CliConnectOptions
 {
     int nPasses = QDevCommExec::kConnectPasses;
     int nIntervalMs = QDevCommExec::kConnectPassIntervalMs;
+    QString camera;   // --camera; null when not given
 };
 
-// --passes and --interval, shared by every subcommand that talks to the camera.
+// The camera choice given before the subcommand ("thermava-cli --camera VALUE <command>").
+void setCliCameraChoice(const QString& choice);
+
+// --passes, --interval and --camera, shared by every subcommand that talks to the camera.
 void addConnectOptions(QCommandLineParser& parser);
 // Reads an integer option when it is given; false (with a message) when it is not a whole
 // number from nMin to nMax. *pnValue is left alone when the option is absent.
@@ -29,8 +33,9 @@ public:
     explicit CliSession(const CliConnectOptions& options);
     ~CliSession();   // disconnects
 
-    // Runs the connect sequence. Returns CliExit::kOk, kNoCamera or kCameraRefused; on
-    // failure *pError says why in one line.
+    // Binds the chosen camera (--camera, else THERMAVA_CAMERA, else the "Camera" setting) and
+    // runs the connect sequence. Returns CliExit::kOk, kUsage (a bad choice), kNoCamera or
+    // kCameraRefused; on failure *pError says why in one line.
     int connect(QString* pError);
     void disconnect();
 
