@@ -5,6 +5,7 @@
 #include <QDateTime>
 #include <QSet>
 #include <algorithm>
+#include <cmath>
 
 namespace Alarm {
 
@@ -30,7 +31,7 @@ QString TrendBuffer::toCsv() const
         header << QStringLiteral("item%1_max_C").arg(id) << QStringLiteral("item%1_min_C").arg(id)
                << QStringLiteral("item%1_avg_C").arg(id);
     QString text = csvLine(header);
-    const auto num = [](float f) { return QString::number(double(f), 'f', 2); };
+    const auto num = [](float f) { return std::isfinite(f) ? QString::number(double(f), 'f', 2) : QString(); };
     for (const Sample& s : m_Samples) {
         QStringList row = {QDateTime::fromMSecsSinceEpoch(s.nTimeMs).toString(Qt::ISODateWithMs), num(s.scene.fMax),
                            num(s.scene.fMin), num(s.scene.fAvg)};

@@ -71,7 +71,7 @@ void drawTrendChart(QPainter& painter, const QRectF& area, const std::deque<Samp
             bool bOpen = false;
             for (const Sample& s : samples) {
                 float f = 0.0f;
-                if (!value(s, &f)) {
+                if (!value(s, &f) || !std::isfinite(f)) {
                     bOpen = false;
                     continue;
                 }

@@ -38,7 +38,15 @@ bool isPortable()
         if (!g_baseOverride.isEmpty())
             return true;
     }
-    return QFileInfo(QCoreApplication::applicationDirPath()).isWritable();
+    const QString dir = QCoreApplication::applicationDirPath();
+    return !isSystemFolder(dir) && QFileInfo(dir).isWritable();
+}
+
+bool isSystemFolder(const QString& dir)
+{
+    // Root may write there, but an installed copy must not fill the system's folders.
+    const QString clean = QDir::cleanPath(dir);
+    return clean == "/bin" || clean == "/sbin" || clean == "/usr" || clean.startsWith("/usr/") || clean.startsWith("/opt/");
 }
 
 QString baseDir()

@@ -49,6 +49,9 @@ QString baseDir();
 // default to the user's pictures folder + "/Thermava", recordings to the videos folder +
 // "/Thermava" and alarm recordings below that in "AlarmRecords". Stored paths are kept as they are.
 bool isPortable();
+// True for the system's own program folders (/usr/..., /opt/..., /bin): a copy there is an
+// installed one even for a user, such as root, who could write there.
+bool isSystemFolder(const QString& dir);
 // The folder that holds Config.ini.
 QString configDir();
 // Tests only: re-create the store on <dir>//Config.ini with <dir> as the base folder.

@@ -44,7 +44,7 @@ bool secureProgramFolder(const QString& qStrDir)
     // A folder another user owns (an installed program) is left alone: the client then keeps
     // its files in the user's own folders.
     const QFileInfo info(qStrDir);
-    if (!info.isDir() || info.ownerId() != static_cast<uint>(::geteuid()))
+    if (!info.isDir() || info.ownerId() != static_cast<uint>(::geteuid()) || ConfigStore::isSystemFolder(qStrDir))
         return false;
     // The owner must be able to write Config.ini and the default folders beside the program;
     // nobody else may, or any local user could replace the program, its settings or its model.

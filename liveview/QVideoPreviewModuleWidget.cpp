@@ -1,5 +1,6 @@
 #include "liveview/QVideoPreviewModuleWidget.h"
 
+#include "alarms/AlarmLiveView.h"
 #include "app/AppFlags.h"
 #include "app/ConfigStore.h"
 #include "app/LangTable.h"
@@ -116,6 +117,7 @@ QVideoPreviewModuleWidget::QVideoPreviewModuleWidget(QWidget* parent) : QWidget(
     makeConnections();
     m_pVideoWnd->installEventFilter(this);
     m_pTemperScaleWidget->installEventFilter(this);
+    installAlarms(this);
 
     // Device and session notifications; the camera's own removal is told apart by probing it.
     m_pHotplugMonitor = new UsbHotplugMonitor(this);

@@ -1,4 +1,5 @@
 #include "maintenance/QSettingsDlg.h"
+#include "alarms/QAlarmRulesPage.h"
 
 #include "app/AppFlags.h"
 #include "app/ConfigStore.h"
@@ -142,7 +143,8 @@ QSettingsDlg::QSettingsDlg(QWidget* parent) : QWidget(parent)
     pForm->addRow(m_pLanguageLabel, pLangRow);
 
     pMainLayout->addWidget(pContent);
-    pMainLayout->addStretch(1);
+    // Alarm rules below the general settings; the page saves them with its own button.
+    pMainLayout->addWidget(new QAlarmRulesPage(this), 1);
 
     m_pCtrlWidget = new QWidget(this);
     m_pCtrlWidget->setObjectName("ctrlWidget");
