@@ -1,7 +1,10 @@
 // thermava-cli record and snapshot against the simulated camera, as separate processes:
 // segments that follow each other, a recording killed outright that still plays, the size a
 // snapshot gets from rotation and super-resolution, the logo, the same through the V4L2 backend
-// on the emulated camera, and bad command lines.
+// on the emulated camera, a stream dump of the simulated camera played back as a camera and
+// dumped again from there, and bad command lines.
+#include "platform/replay/ReplayDump.h"
+#include "platform/simcam/SimFrameFormat.h"
 #include "support/CliRunner.h"
 #include "support/MediaProbe.h"
 #include "support/TestSupport.h"
@@ -30,6 +33,15 @@ QStringList runCli(const QStringList& args, int* pnExit, int nTimeoutMs = 120000
     if (r.nExit != 0)
         qWarning("%s", qPrintable(r.err));
     return r.out.split('\n', Qt::SkipEmptyParts);
+}
+
+std::string readDump(const QString& path, ReplayDumpHeader& header, std::vector<ReplayDumpFrame>& frames)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return "unreadable";
+    const QByteArray bytes = file.readAll();
+    return ReplayDump::parse(std::vector<uint8_t>(bytes.begin(), bytes.end()), header, frames);
 }
 
 } // namespace
@@ -222,13 +234,84 @@ private slots:
         QCOMPARE(TestSupport::runCli({"inspect", plain}).nExit, 1);
     }
 
+    void replayPlaysARecordedStream()
+    {
+        // The shipped dump was taken from the simulated camera as "KRM2560101A1RT1" at 65 degC;
+        // the camera configured here differs in both, so what the tool reports comes from the dump.
+        const QString dump = TestSupport::sourceDir() + "/tests/data/replay/sim-3frames.thvdump";
+        const QString camera = "replay:" + dump;
+        const QString sim = "part=KRM2560303C3RT3;hot=150";
+        ReplayDumpHeader recorded;
+        std::vector<ReplayDumpFrame> frames;
+        QCOMPARE(readDump(dump, recorded, frames), std::string());
+        QCOMPARE(int(frames.size()), 3);
+
+        const TestSupport::CliRun info = TestSupport::runCli({"--camera", camera, "info", "--json", "--interval", "0"}, sim);
+        QCOMPARE(info.nExit, 0);
+        const QJsonObject obj = QJsonDocument::fromJson(info.out.toUtf8()).object();
+        QCOMPARE(obj.value("partNumber").toString(), QString("KRM2560101A1RT1"));
+        QCOMPARE(obj.value("resolution").toString(), QString("256x192"));
+        QCOMPARE(obj.value("backend").toString(), QString("replay"));
+        QCOMPARE(obj.value("device").toString(), dump);
+
+        // The temperatures are the recorded trailers' (after the double-width image rows).
+        const TestSupport::CliRun temps =
+            TestSupport::runCli({"temps", "--json", "--seconds", "1", "--camera", camera, "--interval", "0"}, sim);
+        QCOMPARE(temps.nExit, 0);
+        const double fMax = QJsonDocument::fromJson(temps.out.section('\n', 0, 0).toUtf8()).object().value("max").toDouble();
+        const size_t nTrailerAt = size_t(recorded.nStreamWidth) * 2 * size_t(recorded.nImageHeight);
+        QVERIFY2(std::any_of(frames.begin(), frames.end(),
+                             [&](const ReplayDumpFrame& f) {
+                                 return std::abs(SimFrameFormat::readTrailer(f.bytes.data() + nTrailerAt, 256, 192).fMaxTemper - fMax) < 0.01;
+                             }),
+                 qPrintable(temps.out));
+
+        // Dumped again, the replay gives back the recorded frames in their order, looping.
+        QTemporaryDir dir;
+        const QString again = dir.filePath("again.thvdump");
+        const TestSupport::CliRun dumped =
+            TestSupport::runCli({"--camera", camera, "dump", "--frames", "4", "-o", again, "--interval", "0"}, sim);
+        QCOMPARE(dumped.nExit, 0);
+        ReplayDumpHeader header;
+        std::vector<ReplayDumpFrame> replayed;
+        QCOMPARE(readDump(again, header, replayed), std::string());
+        QCOMPARE(header.partNumber, recorded.partNumber);
+        QCOMPARE(header.nStreamHeight, recorded.nStreamHeight);
+        QVERIFY(header.bDoubleWidth);
+        QCOMPARE(int(replayed.size()), 4);
+        const auto first = std::find_if(frames.begin(), frames.end(),
+                                        [&](const ReplayDumpFrame& f) { return f.bytes == replayed[0].bytes; });
+        QVERIFY(first != frames.end());
+        for (size_t i = 1; i < replayed.size(); ++i)
+            QVERIFY(replayed[i].bytes == frames[(size_t(first - frames.begin()) + i) % frames.size()].bytes);
+
+        // A dump cut short, a file that is no dump and a missing file are refused in words.
+        QFile whole(dump);
+        QVERIFY(whole.open(QIODevice::ReadOnly));
+        QFile cut(dir.filePath("cut.thvdump"));
+        QVERIFY(cut.open(QIODevice::WriteOnly));
+        cut.write(whole.read(whole.size() - 1000));
+        cut.close();
+        const QStringList bad[] = {{cut.fileName(), "cut short inside frame 3 of 3"},
+                                   {dump + ".missing", "cannot read the stream dump"},
+                                   {QString::fromUtf8(__FILE__), "not a Thermava stream dump"}};
+        for (const QStringList& c : bad) {
+            const TestSupport::CliRun refused = TestSupport::runCli({"info", "--camera", "replay:" + c[0]});
+            QCOMPARE(refused.nExit, 2);
+            QVERIFY2(refused.err.contains(c[1]), qPrintable(refused.err));
+        }
+    }
+
     void badCommandLines()
     {
         const QStringList bad[] = {{"record"},
                                    {"record", "--seconds", "0"},
                                    {"record", "--seconds", "2", "--segment-seconds", "soon"},
                                    {"snapshot", "--rotate", "4"},
-                                   {"snapshot", "--palette", "sepia"}};
+                                   {"snapshot", "--palette", "sepia"},
+                                   {"dump", "--frames", "3"},
+                                   {"dump", "--frames", "0", "-o", "x.thvdump"},
+                                   {"--camera", "usb0", "dump", "-o", "x.thvdump"}};
         for (const QStringList& args : bad) {
             QProcess cli;
             cli.start(cliPath(), args);
