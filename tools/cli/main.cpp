@@ -1,6 +1,7 @@
 // thermava-cli: headless access to the camera through the client's own device code.
 
 #include "CliCommand.h"
+#include "CliSession.h"
 
 #include "device/UsbCameraLink.h"
 
@@ -52,7 +53,8 @@ void messageHandler(QtMsgType type, const QMessageLogContext&, const QString& me
 
 QString usage()
 {
-    QString text = QStringLiteral("Usage: thermava-cli [--verbose] <command> [options]\n\nCommands:\n");
+    QString text = QStringLiteral("Usage: thermava-cli [--verbose] [--camera CHOICE] <command> [options]\n\n"
+                                  "CHOICE: auto (default), sim, /dev/videoN[,options] or replay:FILE\n\nCommands:\n");
     for (const CliCommand& command : CliRegistry::commands())
         text += QStringLiteral("  %1  %2\n").arg(command.name, -10).arg(command.summary);
     text += QStringLiteral("\nRun 'thermava-cli <command> --help' for the options of a command.\n");
@@ -80,6 +82,10 @@ int main(int argc, char** argv)
         const QString option = args.takeFirst();
         if (option == QLatin1String("-v") || option == QLatin1String("--verbose")) {
             g_bVerbose = true;
+        } else if (option == QLatin1String("--camera") && !args.isEmpty()) {
+            setCliCameraChoice(args.takeFirst());
+        } else if (option.startsWith(QLatin1String("--camera="))) {
+            setCliCameraChoice(option.mid(9));
         } else if (option == QLatin1String("-h") || option == QLatin1String("--help")) {
             cliPrint(usage());
             return CliExit::kOk;
