@@ -1,6 +1,7 @@
 // A user's session against the simulated camera, through the real window: connect, the live
 // picture with marker and colour scale, each palette, flip through four states, freeze, zoom to
-// 15 and back, a manual temperature window, standby and wake, unplug noticed, disconnect.
+// 15 and back, a manual temperature window, standby and wake, unplug noticed, disconnect; then
+// connect, picture and unplug through the V4L2 backend on the emulated camera.
 // With THERMAVA_SCREENSHOT_DIR set, the screen is saved at each stage.
 #include "test_liveview_support.h"
 
@@ -9,6 +10,9 @@
 #include "liveview/QChamferedLabel.h"
 #include "maintenance/PtExItem.h"
 #include "maintenance/QSceneViewCtrl.h"
+#include "platform/camlib/CameraBackend.h"
+#include "platform/camlib/CameraChoice.h"
+#include "support/CliRunner.h"
 #include "video/Palette.h"
 #include "video/QVideoPlay.h"
 #include "widgets/QIconTextHBtn.h"
@@ -23,6 +27,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QSlider>
+#include <dlfcn.h>
 #include <functional>
 
 using namespace LiveViewTest;
@@ -121,6 +126,12 @@ double greyShare(const QImage& shot, const QRect& rect)
     return nTotal ? double(nGrey) / nTotal : 0.0;
 }
 
+// Present only in a process started under scripts/fakecam.sh: pulls the emulated camera out.
+void (*fakeCamUnplug())()
+{
+    return reinterpret_cast<void (*)()>(dlsym(RTLD_DEFAULT, "thermava_fakecam_unplug"));
+}
+
 } // namespace
 
 class TestLiveViewJourney : public QObject
@@ -137,6 +148,11 @@ private slots:
     void initTestCase()
     {
         initLiveViewTests();
+        if (fakeCamUnplug()) {
+            // Run again under the emulated camera: bound before the window exists, as at start-up.
+            std::string error;
+            QVERIFY2(bindCameraChoice(qEnvironmentVariable("THERMAVA_CAMERA").toStdString(), &error), error.c_str());
+        }
         m_pConfig = std::make_unique<TestSupport::ScopedConfigDir>();
         SimCamera::instance().reset();
         SimCamera::instance().setSeed(7);
@@ -342,6 +358,38 @@ private slots:
         QVERIFY(!UsbCameraLink::instance().bStreaming);
         QTest::qWait(300);
         saveStage(grabScreen(), "08_disconnected");
+    }
+
+    // The same window through the V4L2 backend on the emulated camera: connect, the IronRed
+    // picture, the camera pulled out. Only a process started with the preload library sees the
+    // emulated device, so this executable runs again under scripts/fakecam.sh for it.
+    void journeyThroughTheV4l2Backend()
+    {
+        const auto unplug = fakeCamUnplug();
+        if (!unplug) {
+            QVERIFY2(!qEnvironmentVariableIsSet("THERMAVA_SYSFS_ROOT"), "the emulated camera is not loaded");
+            if (TestSupport::fakeCamScript().isEmpty())
+                QSKIP("the emulated camera is not built in this tree");
+            m_pWindow->hide();
+            const TestSupport::CliRun r = TestSupport::runOnFakeCam(
+                QCoreApplication::applicationFilePath(), {"journeyThroughTheV4l2Backend"}, "transport=xu", "seed=7", 180000);
+            m_pWindow->show();
+            QVERIFY2(r.nExit == 0, qPrintable(r.out + r.err));
+            return;
+        }
+        MessageRecorder messages;
+        QVideoPreviewModuleWidget* p = page();
+        QTest::mouseClick(p->connectButton(), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(p->m_bConnected, 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(p->videoPlay()->isStreamAlive(), 10000);
+        QCOMPARE(cameraBackendEvents().describe().backend, std::string("v4l2"));
+        QTest::mouseClick(p->paletteButton(2), Qt::LeftButton);
+        QVERIFY2(holdsOnScreen([&](const QImage& s) { return paletteShare(s, pictureRect(), Palette::kIronRed) > 0.9; }),
+                 "the picture is not in IronRed");
+        unplug();
+        QTRY_VERIFY_WITH_TIMEOUT(!p->m_bConnected, 10000);
+        QCOMPARE(messages.count(), 1);
+        QVERIFY(messages.last().startsWith("Connection lost, please check:"));
     }
 };
 
