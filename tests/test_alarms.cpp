@@ -2,6 +2,10 @@
 // temperatures of a frame region and their distribution, and thermava-cli watch/report.
 #include "alarms/AlarmEngine.h"
 #include "alarms/AlarmLog.h"
+#include "alarms/AlarmMonitor.h"
+#include "alarms/AlarmRuleStore.h"
+#include "alarms/QAlarmRulesPage.h"
+#include "app/ConfigStore.h"
 #include "alarms/AlarmTrend.h"
 #include "alarms/FrameStats.h"
 #include "support/CliRunner.h"
@@ -14,6 +18,9 @@
 #include <QStandardPaths>
 
 #include <QTemporaryDir>
+#include <QDoubleSpinBox>
+#include <QListWidget>
+#include <QTableWidget>
 #include <QtTest>
 
 using namespace Alarm;
@@ -151,6 +158,37 @@ private slots:
         QCOMPARE(hist.fHighC, e.correct(70.0f));
     }
 
+    // Rules entered in Fahrenheit on the page are kept in Celsius, reach a running monitor at
+    // once, and its alarms land in the log the page shows.
+    void pageRulesDriveTheMonitor()
+    {
+        TestSupport::initCommon();
+        TestSupport::ScopedConfigDir config;
+        ConfigStore::setValue(ConfigStore::kGeneralGroup, "TemperUnit", 1);
+        AlarmMonitor monitor;
+        QAlarmRulesPage page;
+        page.addRuleSlot();
+        qobject_cast<QDoubleSpinBox*>(page.rulesTable()->cellWidget(0, 3))->setValue(140.0);   // 60 C
+        page.saveSlot();
+        QCOMPARE(int(loadRules().size()), 1);
+        QVERIFY(qAbs(loadRules()[0].fThresholdC - 60.0f) < 0.01f);
+        QCOMPARE(int(monitor.rules().size()), 1);
+        QSignalSpy state(&monitor, &AlarmMonitor::sendAlarmStateSignal);
+        Measure::SceneReading scene;
+        scene.bValid = true;
+        scene.fMax = 65.0f;
+        monitor.setSceneReadingSlot(scene);
+        scene.fMax = 50.0f;
+        monitor.setSceneReadingSlot(scene);
+        QCOMPARE(state.size(), 2);
+        QCOMPARE(monitor.log().read().size(), 2);
+        page.refreshLogSlot();
+        QCOMPARE(page.logList()->count(), 2);
+        QCOMPARE(int(monitor.trend().samples().size()), 2);
+        // Unparsable stored rules are dropped, not turned into alarms on nonsense.
+        QCOMPARE(int(rulesFromJson("[{\"type\":9,\"threshold\":1},{\"type\":0},7]").size()), 0);
+    }
+
     // The hot object (about 65 degrees) trips a 60 degree rule with a snapshot; at 50 it does
     // not. The report of that snapshot is a PDF whose text holds the alarm's temperature.
     void watchReportsAlarmsAndReportHoldsThem()
@@ -189,5 +227,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestAlarms)
+QTEST_MAIN(TestAlarms)
 #include "test_alarms.moc"
