@@ -108,36 +108,28 @@ bool SimStateText::read(const std::string& text, SimSharedState& s, std::string&
         return false;
     SimSharedState r;
     auto count = [&](size_t& n) { return bool(in >> n) && n <= kMaxEntries; };
-    auto pixels = [&](const char* name, std::vector<SimBadPixel>& v) {
+    auto list = [&](const char* name, auto& v, auto readOne) {
         size_t n = 0;
         if (!(in >> key) || key != name || !count(n))
             return false;
         v.resize(n);
-        for (SimBadPixel& p : v) {
-            if (!(in >> p.nCol >> p.nRow) || p.nCol < 0 || p.nRow < 0)
+        for (auto& x : v) {
+            if (!readOne(x))
                 return false;
         }
         return true;
     };
-    auto columns = [&](const char* name, std::vector<int>& v) {
-        size_t n = 0;
-        if (!(in >> key) || key != name || !count(n))
-            return false;
-        v.resize(n);
-        for (int& c : v) {
-            if (!(in >> c) || c < 0)
-                return false;
-        }
-        return true;
-    };
+    auto pixel = [&](SimBadPixel& p) { return bool(in >> p.nCol >> p.nRow) && p.nCol >= 0 && p.nRow >= 0; };
+    auto column = [&](int& c) { return bool(in >> c) && c >= 0; };
     std::string k1, k2, k3, k4, k5;
     if (!(in >> k1 >> boot >> k2 >> r.powerEpoch >> k3 >> r.busOffUntilMs >> k4 >> r.workMode >> k5 >> versionHex))
         return false;
     if (k1 != "boot" || k2 != "epoch" || k3 != "busoff" || k4 != "workmode" || k5 != "version"
         || (r.workMode != 4 && r.workMode != 5) || !unhex(versionHex, r.version) || r.version.size() != kVersionBytes)
         return false;
-    if (!pixels("pixels", r.pixels) || !columns("columns", r.columns) || !pixels("savedpixels", r.savedPixels)
-        || !columns("savedcolumns", r.savedColumns) || !(in >> key) || key != "end")
+    if (!list("pixels", r.pixels, pixel) || !list("columns", r.columns, column)
+        || !list("savedpixels", r.savedPixels, pixel) || !list("savedcolumns", r.savedColumns, column)
+        || !(in >> key) || key != "end")
         return false;
     if (boot == "-")
         boot.clear();
@@ -164,7 +156,7 @@ SimDeviceStore::SimDeviceStore(const std::string& dirIn)
     m_statePath = base + ".state";
     m_lockPath = base + ".lock";
     m_sessionPath = base + ".session";
-    m_nLockFd = ::open(m_lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    m_nLockFd = ::open(m_lockPath.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (m_nLockFd < 0)
         m_error = errnoText("cannot open", m_lockPath);
 }
@@ -216,9 +208,13 @@ bool SimDeviceStore::transact(const SimSharedState& factory, const std::function
     const std::string out = SimStateText::write(s, boot);
     bool bOk = true;
     if (out != text) {
-        // Written beside and renamed over, so a crash never leaves half a state behind.
+        // Written beside and renamed over, so a crash never leaves half a state behind. No
+        // link is followed: the folder may be the temporary one that every user shares.
         const std::string tmp = m_statePath + ".new";
-        FILE* f = std::fopen(tmp.c_str(), "wb");
+        const int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
+        FILE* f = fd >= 0 ? ::fdopen(fd, "wb") : nullptr;
+        if (fd >= 0 && !f)
+            ::close(fd);
         bOk = f && std::fwrite(out.data(), 1, out.size(), f) == out.size();
         bOk = (f && std::fclose(f) == 0) && bOk;
         bOk = bOk && std::rename(tmp.c_str(), m_statePath.c_str()) == 0;
@@ -233,7 +229,7 @@ bool SimDeviceStore::claimSession(std::string* pHolder)
 {
     if (m_nSessionFd >= 0)
         return true;
-    const int fd = ::open(m_sessionPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    const int fd = ::open(m_sessionPath.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0) {
         if (pHolder)
             *pHolder = errnoText("cannot open", m_sessionPath);
