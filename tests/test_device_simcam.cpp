@@ -214,6 +214,30 @@ private slots:
         QCOMPARE(querySoftwareVersionText(link()), QString::fromLatin1(sim().softwareVersion().data(), 32));
         sim().setReplyPieceSize(960);
         QCOMPARE(sim().protocolErrorCount(), uint64_t(0));
+
+        // A channel as real cameras have it: the CRC in a frame of its own, a damaged frame in
+        // a reply of several, a reply later than its wait. A table written and read back
+        // through all of it holds every entry in its place.
+        sim().setSplitCrc(true);
+        sim().setReplyPieceSize(5);
+        sim().failNext(SimFault::CorruptFrame, 2, 0);
+        int rows[12], cols[12];
+        for (int k = 0; k < 12; ++k) {
+            rows[k] = k + 3;
+            cols[k] = 2 * k + 1;
+        }
+        QVERIFY(writeBadPixelTable(link(), 12, rows, cols));
+        sim().failNext(SimFault::LateReply, 1, 0);
+        int idx[256] = {}, readRows[256] = {}, readCols[256] = {};
+        int nCount = 0;
+        QVERIFY(readBadPixelTable(link(), 256, idx, readRows, readCols, &nCount));
+        QCOMPARE(nCount, 12);
+        for (int k = 0; k < 12; ++k) {
+            QCOMPARE(readRows[k], rows[k]);
+            QCOMPARE(readCols[k], cols[k]);
+        }
+        sim().setSplitCrc(false);
+        sim().setReplyPieceSize(960);
     }
 
     void cameraAppliesTheCommandSet()
