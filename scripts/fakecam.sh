@@ -49,7 +49,7 @@ for old in "$tmp"/thermava-fakecam.*; do
   [ -d "$old" ] || continue
   pid="${old##*.}"
   if [[ "$pid" =~ ^[0-9]+$ ]] && ! kill -0 "$pid" 2>/dev/null; then
-    rm -rf "$old"
+    rm -rf "$old" 2>/dev/null || true   # another user's folder stays
   fi
 done
 root="$tmp/thermava-fakecam.$$"
