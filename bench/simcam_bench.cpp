@@ -15,6 +15,7 @@ int countFrames(int, int, unsigned char*, int, void*) { return 0; }
 void run(const char* spec)
 {
     SimCamera& cam = SimCamera::instance();
+    cam.setPrivate(true);   // a camera of its own: reset() must not clear the machine's
     cam.reset();
     cam.configure(spec);
     cam.setStreamPaused(true);
