@@ -4,6 +4,8 @@
 #include "alarms/QTrendPanel.h"
 #include "app/LangTable.h"
 #include "liveview/QVideoPreviewModuleWidget.h"
+#include "maintenance/PtExItem.h"
+#include "maintenance/QSceneViewCtrl.h"
 #include "measure/MeasureSettings.h"
 #include "video/QTempRule.h"
 #include "widgets/QIconTextHBtn.h"
@@ -47,7 +49,11 @@ AlarmMonitor* installAlarms(QVideoPreviewModuleWidget* pPage)
         if (!bConnected)
             pMonitor->endAllSlot();
     });
-    QObject::connect(pMonitor, &AlarmMonitor::sendAlarmStateSignal, pPage, [](bool bActive, const QString& qStrRule) {
+    QObject::connect(pMonitor, &AlarmMonitor::sendAlarmStateSignal, pPage, [pPage](bool bActive, const QString& qStrRule) {
+        if (PtExItem* pMarker = pPage->overlay() ? pPage->overlay()->marker() : nullptr) {
+            pMarker->setAlarm(bActive);
+            pMarker->update();
+        }
         if (bActive)
             QTimerMessageboxWidget::showNotice(langText(QStringLiteral("AlarmRaised")) + QLatin1Char(' ') + qStrRule, 3, 2000);
     });

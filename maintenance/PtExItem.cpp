@@ -45,7 +45,7 @@ void PtExItem::paint(QPainter* painter, const QStyleOptionGraphicsItem* option, 
     Q_UNUSED(widget);
     if (!m_bShow)
         return;
-    m_penColor = QColor(255, 255, 255);
+    m_penColor = m_bAlarm ? QColor(230, 30, 30) : QColor(255, 255, 255);
     QPen pen(m_penColor);
     pen.setWidth(3);
     painter->setPen(pen);
@@ -59,7 +59,7 @@ void PtExItem::paint(QPainter* painter, const QStyleOptionGraphicsItem* option, 
     // A white halo keeps the green text readable on any palette.
     painter->setBrush(Qt::white);
     painter->drawPath(textPath);
-    pen.setColor(QColor(50, 205, 50));
+    pen.setColor(m_bAlarm ? QColor(230, 30, 30) : QColor(50, 205, 50));
     painter->setPen(pen);
     painter->setFont(font);
     painter->drawText(m_ptLabelPos, m_qStrLabelText);

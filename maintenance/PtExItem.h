@@ -31,6 +31,10 @@ public:
     bool showFlag() const { return m_bShow; }
 
     void setLabelText(const QString& qStrText) { m_qStrLabelText = qStrText; }
+
+    // While an alarm is active, cross and label are drawn red.
+    void setAlarm(bool bAlarm) { m_bAlarm = bAlarm; }
+    bool isAlarm() const { return m_bAlarm; }
     QString labelText() const { return m_qStrLabelText; }
 
     void setLabelOnRight(bool bRight) { m_bLabelOnRight = bRight; }
@@ -59,6 +63,7 @@ private:
     int m_nPointY = 0;
     QColor m_penColor;
     bool m_bShow = true;
+    bool m_bAlarm = false;
     QString m_qStrLabelText;
     bool m_bLabelOnRight = true;
     int m_nLabelVerticalMode = 0;
