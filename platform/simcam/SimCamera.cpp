@@ -465,6 +465,8 @@ bool SimCamera::libGetUsbDeviceNum(int32_t* pnCount, UsbDeviceRecord* pList)
     std::lock_guard<std::mutex> lk(d->m);
     d->sync(Clock::now());
     const bool bFound = d->onBus();
+    if (!bFound)
+        d->lastError.clear();   // a reason to refuse belongs to a camera that is there
     if (pnCount)
         *pnCount = bFound ? 1 : 0;
     if (pList) {
