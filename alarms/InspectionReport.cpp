@@ -13,6 +13,8 @@
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
+#include <algorithm>
+#include <cmath>
 
 namespace Alarm {
 
@@ -98,6 +100,8 @@ private:
 
 QString temper(float fCelsius, const ReportData& data)
 {
+    if (!std::isfinite(fCelsius))
+        return QStringLiteral("-");   // an item outside the picture has no reading
     return QStringLiteral("%1 %2").arg(double(toUnit(fCelsius, data.nUnit)), 0, 'f', 1).arg(data.qStrUnit);
 }
 
@@ -109,15 +113,26 @@ void drawSnapshot(QPainter& painter, const QRectF& area, const ReportSnapshot& s
     const QRectF target(area.left() + (area.width() - size.width()) / 2, area.top(), size.width(), size.height());
     painter.drawImage(target, snap.image);
     const QSize grid = snap.cameraSize.isEmpty() ? snap.image.size() : snap.cameraSize;
-    const qreal sx = target.width() / grid.width(), sy = target.height() / grid.height();
+    const bool bSideways = snap.nRotation % 2 == 1;
+    const qreal sx = target.width() / (bSideways ? grid.height() : grid.width());
+    const qreal sy = target.height() / (bSideways ? grid.width() : grid.height());
     painter.save();
     painter.setPen(QPen(QColor(0x00, 0xe0, 0x40), 2));
     QFont font(QStringLiteral("Sans"));
     font.setPointSizeF(7);
     painter.setFont(font);
     for (const ReportItem& item : snap.items) {
+        // Pixel centres of the camera grid, turned as the picture was.
         const auto map = [&](const QPoint& p) {
-            return QPointF(target.left() + (p.x() + 0.5) * sx, target.top() + (p.y() + 0.5) * sy);
+            const qreal x = p.x() + 0.5, y = p.y() + 0.5, w = grid.width(), h = grid.height();
+            QPointF q(x, y);
+            switch (snap.nRotation) {
+            case 1: q = QPointF(h - y, x); break;
+            case 2: q = QPointF(w - x, h - y); break;
+            case 3: q = QPointF(y, w - x); break;
+            default: break;
+            }
+            return QPointF(target.left() + q.x() * sx, target.top() + q.y() * sy);
         };
         const QRectF r = QRectF(map(item.pt1), map(item.pt2)).normalized();
         if (item.qStrKind == QLatin1String("rect")) {
@@ -155,12 +170,6 @@ QList<QByteArray> jpegComments(const QByteArray& bytes)
     return comments;
 }
 
-QPoint point(const QJsonValue& v)
-{
-    const QJsonArray a = v.toArray();
-    return QPoint(a.at(0).toInt(), a.at(1).toInt());
-}
-
 } // namespace
 
 bool loadReportSnapshot(const QString& qStrFile, ReportSnapshot* pSnapshot, QString* pError)
@@ -180,30 +189,39 @@ bool loadReportSnapshot(const QString& qStrFile, ReportSnapshot* pSnapshot, QStr
         return false;
     }
     snap.time = QFileInfo(qStrFile).lastModified();
+    // The measurement block: a comment that starts with its tag, then JSON.
+    const QByteArray kTag = "thermava-measure ";
     for (const QByteArray& comment : jpegComments(bytes)) {
-        const QJsonObject o = QJsonDocument::fromJson(comment).object();
-        if (o.isEmpty())
+        if (!comment.startsWith(kTag))
             continue;
+        const QJsonObject o = QJsonDocument::fromJson(comment.mid(kTag.size())).object();
         const QDateTime time = QDateTime::fromString(o.value("time").toString(), Qt::ISODateWithMs);
         if (time.isValid())
             snap.time = time;
-        snap.qStrPart = o.value("part").toString();
-        snap.qStrSerial = o.value("serial").toString();
+        const QJsonObject camera = o.value("camera").toObject();
+        snap.qStrPart = camera.value("part").toString();
+        snap.qStrSerial = camera.value("serial").toString();
         snap.fEmissivity = o.value("emissivity").toDouble(1.0);
         snap.fReflected = o.value("reflected").toDouble(20.0);
-        snap.fSceneMin = float(o.value("sceneMin").toDouble());
-        snap.fSceneMax = float(o.value("sceneMax").toDouble());
-        snap.cameraSize = QSize(o.value("width").toInt(), o.value("height").toInt());
+        const QJsonObject scene = o.value("scene").toObject();
+        snap.fSceneMin = float(scene.value("min").toDouble());
+        snap.fSceneMax = float(scene.value("max").toDouble());
+        snap.nRotation = o.value("rotation").toInt() & 3;
+        const QJsonObject picture = o.value("picture").toObject();
+        const int nScale = std::max(1, picture.value("scale").toInt(1));
+        const QSize size(picture.value("width").toInt() / nScale, picture.value("height").toInt() / nScale);
+        snap.cameraSize = snap.nRotation % 2 ? size.transposed() : size;
         for (const QJsonValue& v : o.value("items").toArray()) {
             const QJsonObject io = v.toObject();
+            const QJsonArray g = io.value("geometry").toArray();
             ReportItem item;
             item.qStrName = io.value("name").toString();
             item.qStrKind = io.value("kind").toString();
-            item.pt1 = point(io.value("pt1"));
-            item.pt2 = point(io.value("pt2"));
-            item.fMax = float(io.value("max").toDouble());
-            item.fMin = float(io.value("min").toDouble());
-            item.fAvg = float(io.value("avg").toDouble());
+            item.pt1 = QPoint(g.at(0).toInt(), g.at(1).toInt());
+            item.pt2 = QPoint(g.at(2).toInt(), g.at(3).toInt());
+            item.fMax = float(io.value("max").toDouble(qQNaN()));
+            item.fMin = float(io.value("min").toDouble(qQNaN()));
+            item.fAvg = float(io.value("avg").toDouble(qQNaN()));
             snap.items << item;
         }
     }

@@ -31,7 +31,8 @@ struct ReportSnapshot
     QImage image;
     QString qStrPart;
     QString qStrSerial;
-    QSize cameraSize;   // the camera grid the items refer to (empty: the picture's own size)
+    QSize cameraSize;   // the camera grid the items refer to, unrotated (empty: the picture's own size)
+    int nRotation = 0;  // quarter turns clockwise from the camera grid to the picture
     QDateTime time;
     double fEmissivity = 1.0;
     double fReflected = 20.0;
