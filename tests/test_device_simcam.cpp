@@ -55,6 +55,7 @@ private slots:
     {
         setCameraLibrary(nullptr);
         link().close();
+        sim().setPrivate(true);   // also when started by hand: never reset the machine's camera
         sim().reset();
         sim().setRestartDurationMs(0);
         g_nFrames = 0;

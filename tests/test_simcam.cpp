@@ -236,6 +236,7 @@ private:
 private slots:
     void init()
     {
+        cam.setPrivate(true);   // also when started by hand: never reset the machine's camera
         cam.reset();
         cam.setRestartDurationMs(300);
         cam.setInstallDurationMs(200);
