@@ -207,6 +207,24 @@ private slots:
         QVERIFY2(QImage(qStrJpeg).width() > 0, qPrintable(qStrJpeg));
         QCOMPARE(AlarmLog(dir.path() + "/AlarmLog.csv").read().size(), lines.size());
 
+        // A hot object moving from 50 to 70 degrees and back every 4 s: each crossing starts an
+        // alarm (here with its recording) and each return below 59 ends it, in turn.
+        QTemporaryDir moving;
+        r = TestSupport::runCli({"watch", "--above", "60", "--hold", "0.4", "--seconds", "7", "--json", "--record", "1",
+                                 "-o", moving.path()},
+                                "seed=5;hot=50..70/4");
+        QVERIFY2(r.nExit == 0, qPrintable(r.err));
+        const QStringList moves = r.out.split('\n', Qt::SkipEmptyParts);
+        QVERIFY2(moves.size() >= 2, qPrintable(r.out));
+        for (int i = 0; i < moves.size(); ++i) {
+            const QJsonObject ev = QJsonDocument::fromJson(moves[i].toUtf8()).object();
+            QCOMPARE(ev.value("event").toString(), QString(i % 2 ? "end" : "start"));
+            if (i == 0)
+                QVERIFY(QFileInfo(ev.value("files").toArray().at(0).toString()).size() > 0);
+            if (i == 1)
+                QVERIFY2(ev.value("value").toDouble() < 59.0, qPrintable(moves[i]));
+        }
+
         r = TestSupport::runCli(args, "seed=5;hot=50");
         QCOMPARE(r.nExit, 0);
         QVERIFY2(r.out.isEmpty(), qPrintable(r.out));
