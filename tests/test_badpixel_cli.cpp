@@ -96,8 +96,7 @@ private slots:
 
     void commandLine()
     {
-        if (!QFile::exists(m_cli))
-            QSKIP("thermava-cli is not built in this build tree");
+        QVERIFY2(QFile::exists(m_cli), "thermava-cli is part of the build: build it before its tests");
 
         TestSupport::CliRun r = run({"get", "--json"});
         QCOMPARE(r.nExit, 0);
@@ -170,8 +169,9 @@ private slots:
     // pieces of the extension unit.
     void commandLineThroughTheV4l2Backend()
     {
-        if (!QFile::exists(m_cli) || TestSupport::fakeCamScript().isEmpty())
-            QSKIP("thermava-cli or the emulated camera is not built in this build tree");
+        QVERIFY2(QFile::exists(m_cli), "thermava-cli is part of the build: build it before its tests");
+        if (TestSupport::fakeCamScript().isEmpty())
+            QSKIP("the emulated camera is not built in this build tree");
         const QString table = file("fake.json", R"({"pixels": [[37, 51], [151, 120]], "columns": [174, 30]})");
         for (const char* pszFake : {"transport=bulk", "transport=xu;xulen=64"}) {
             TestSupport::CliRun r = TestSupport::runCliOnFakeCam({"badpixels", "set", table, "--interval", "0"}, pszFake);

@@ -228,7 +228,12 @@ private slots:
         const QLabel* pMin = p->rangeAdjust()->findChild<QLabel*>("minTemperLabel");
         QVERIFY(pMax && pMin && pMax->isVisible() && pMin->isVisible());
         QVERIFY(pMax->text().endsWith(QString::fromUtf8("℃")));
-        QVERIFY(pMin->text().toFloat() < pMax->text().chopped(1).toFloat() || pMin->text().endsWith(QString::fromUtf8("℃")));
+        QVERIFY(pMin->text().endsWith(QString::fromUtf8("℃")));
+        // Both are numbers before the unit, the scene's minimum below its maximum.
+        bool bMinOk = false, bMaxOk = false;
+        const float fMin = pMin->text().chopped(1).toFloat(&bMinOk);
+        const float fMax = pMax->text().chopped(1).toFloat(&bMaxOk);
+        QVERIFY2(bMinOk && bMaxOk && fMin < fMax, qPrintable(pMin->text() + " / " + pMax->text()));
 
         // Every palette.
         const int ids[4] = {Palette::kWhiteHot, Palette::kBlackHot, Palette::kIronRed, Palette::kRainbow};

@@ -99,6 +99,8 @@ private slots:
         link().bStreaming = true;   // guards only read the flag; no command is sent here
         g_bStandby = false;
         g_bRecording = false;
+        // The notice is one shared widget: a text an earlier case left must not pass for this one's.
+        QTimerMessageboxWidget::instance()->showMessage(QString(), -1, 1);
     }
 
     void cleanup()
@@ -167,6 +169,7 @@ private slots:
         QVERIFY(!stored("ManualSnapshotPath").isValid());
 
         // Recording does not stop Default.
+        QVERIFY(noticeText().isEmpty());
         page.defaultButton()->click();
         QCOMPARE(stored("ManualSnapshotPath").toString(), QDir::currentPath() + "/Snapshot");
         QCOMPARE(m_boxes.size(), 5);
