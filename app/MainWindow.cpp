@@ -4,7 +4,6 @@
 #include "app/LangTable.h"
 #include "app/QCtrlModuleWidget.h"
 #include "app/QTitleWidget.h"
-#include "device/DeviceCommands.h"
 #include "device/QDevCommExec.h"
 #include "device/QDeviceInfoModule.h"
 #include "device/UsbCameraLink.h"
@@ -103,9 +102,11 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent)
     pRightLayout->addWidget(m_pLiveView);
     pMainLayout->addLayout(pRightLayout);
 
+    // A window closed earlier gave up every wait on the camera; this one waits again.
+    UsbCameraLink::instance().cancelWaits(false);
     m_pCommExec = new QDevCommExec;
-    m_pCommExec->moveToThread(&m_commThread);
-    m_commThread.start(QThread::InheritPriority);
+    m_pCommExec->moveToThread(m_pCommThread);
+    m_pCommThread->start(QThread::InheritPriority);
 
     setLayout(pMainLayout);
     m_pTitle->restoreMaximizedState();
@@ -160,13 +161,25 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent)
     wire(m_pCommExec, SIGNAL(sendSetLowTempTwoGearRetSignal(bool)), lv, SLOT(setLowTempTwoGearRetSlot(bool)));
     wire(lv, SIGNAL(sendSetDeviceSuperResModeSignal(int)), m_pCommExec, SLOT(setDeviceSuperResModeSlot(int)));
     wire(m_pCommExec, SIGNAL(sendSetDeviceSuperResModeRetSignal(bool)), lv, SLOT(setDeviceSuperResModeRetSlot(bool)));
-    connect(&m_commThread, &QThread::finished, m_pCommExec, &QObject::deleteLater);
+    wire(lv, SIGNAL(sendSetWorkModeSignal(int)), m_pCommExec, SLOT(setWorkModeSlot(int)));
+    wire(m_pCommExec, SIGNAL(sendSetWorkModeRetSignal(int, bool)), lv, SLOT(setWorkModeRetSlot(int, bool)));
+    wire(lv, SIGNAL(sendProbeDeviceSignal()), m_pCommExec, SLOT(probeDeviceSlot()));
+    wire(m_pCommExec, SIGNAL(sendProbeDeviceRetSignal(bool)), lv, SLOT(probeDeviceRetSlot(bool)));
+    wire(m_pDevInfoModule, SIGNAL(sendSetUsbModeSignal()), m_pCommExec, SLOT(setUsbModeSlot()));
+    connect(m_pCommThread, &QThread::finished, m_pCommExec, &QObject::deleteLater);
 }
 
 MainWindow::~MainWindow()
 {
-    m_commThread.quit();
-    m_commThread.wait();
+    // Whatever the camera does, the executor gives up its wait within a receive slice and
+    // its thread ends; a thread that still has not ended is left behind, never killed, and
+    // the window closes anyway.
+    UsbCameraLink::instance().cancelWaits(true);
+    m_pCommThread->quit();
+    if (m_pCommThread->wait(kExecutorStopMs))
+        delete m_pCommThread;
+    else
+        qWarning("MainWindow: the command executor did not stop within %d ms; leaving it behind", kExecutorStopMs);
     delete m_pRubberBand;
     if (g_pMainWindow == this)
         g_pMainWindow = nullptr;
@@ -243,7 +256,8 @@ void MainWindow::disconnectAll()
 void MainWindow::ReconnectDeviceSlots()
 {
     emit SendDisableEventSignal(true);
-    sendCommand(UsbCameraLink::instance(), 0x02, nullptr, 0, 5000);
+    // Sent by the executor, ahead of the disconnect that the status change queues behind it.
+    QMetaObject::invokeMethod(m_pCommExec, "restartDeviceSlot", Qt::QueuedConnection);
     emit Signal_ConnectStatusChange();
 
     QMessageboxDlg dlg(this);

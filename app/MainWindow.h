@@ -37,7 +37,7 @@ public:
     QSettingCtrl* settingCtrl() const { return m_pSettingCtrl; }
     QDeviceInfoModule* deviceInfoModule() const { return m_pDevInfoModule; }
     QDevCommExec* commExec() const { return m_pCommExec; }
-    QThread* commThread() { return &m_commThread; }
+    QThread* commThread() { return m_pCommThread; }
     QRubberBand* rubberBand() const { return m_pRubberBand; }
 
     // Outcome of every signature-text connection made at construction (tests check them all).
@@ -85,7 +85,10 @@ private:
     bool m_bPressed = false;
     int m_nEdges = 0;
     QRubberBand* m_pRubberBand = nullptr;
-    QThread m_commThread;
+    // On the heap: a thread that does not stop in time is left behind rather than destroyed
+    // while it runs.
+    QThread* m_pCommThread = new QThread;
+    static constexpr int kExecutorStopMs = 1500;
     QSize m_maxSize;
     int m_nRestartWaitMs = 5000;
     QList<Wire> m_wiring;

@@ -2,7 +2,6 @@
 
 #include "app/AppFlags.h"
 #include "app/LangTable.h"
-#include "device/DeviceCommands.h"
 #include "device/UsbCameraLink.h"
 #include "widgets/QMessageboxDlg.h"
 
@@ -131,6 +130,6 @@ void QDevInfo::UVCButtonSlot()
         QMessageboxDlg::showMessage(this, langText("Device is upgrading."));
         return;
     }
-    unsigned char payload[2] = {0x72, 0x12};
-    sendCommand(UsbCameraLink::instance(), 0x00, payload, 2, 5000);
+    // The command executor sends it: the window does not wait on the camera.
+    emit sendSetUsbModeSignal();
 }

@@ -25,6 +25,7 @@ public:
 
 signals:
     void ReconnectDeviceSignals();
+    void sendSetUsbModeSignal();
 
 public slots:
     void RestartDeviceSlot();

@@ -13,6 +13,7 @@ QDeviceInfoModule::QDeviceInfoModule(QWidget* parent) : QWidget(parent)
     pLayout->setContentsMargins(0, 0, 0, 0);
     pLayout->addWidget(m_pDevInfo);
     connect(m_pDevInfo, SIGNAL(ReconnectDeviceSignals()), this, SLOT(ReconnectDeviceSlots()));
+    connect(m_pDevInfo, SIGNAL(sendSetUsbModeSignal()), this, SIGNAL(sendSetUsbModeSignal()));
 }
 
 void QDeviceInfoModule::clearDeviceInfo() { m_pDevInfo->clearDeviceInfo(); }

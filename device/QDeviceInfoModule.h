@@ -19,6 +19,7 @@ public:
 signals:
     void ReconnectDeviceSignals();
     void sendGetDeviceInfoSignal();
+    void sendSetUsbModeSignal();
 
 public slots:
     void ReconnectDeviceSlots();

@@ -102,6 +102,8 @@ public:
     QVBoxLayout* outerLayout() const { return m_pOuterLayout; }
     const QList<QWidget*>& moduleWidgets() const { return m_moduleWidgets; }
     UsbHotplugMonitor* hotplugMonitor() const { return m_pHotplugMonitor; }
+    // A standby or wake request, or a removal probe, waits for the camera's answer.
+    bool isCameraRequestPending() const { return m_nStandbyRequest >= 0 || m_bHandlingRemoval; }
 
 signals:
     void sendVideoPlaySignals(void*, bool);
@@ -122,6 +124,9 @@ signals:
     void sendSetLowTempTwoGearSignal(int nAuto, int nGear);
     void sendSetDeviceSuperResModeSignal(int);
     void sendStandbyModeChangedSignal(bool);
+    // Camera commands the page needs answered, run by the command executor.
+    void sendSetWorkModeSignal(int nMode);
+    void sendProbeDeviceSignal();
     void sendSwitchModuleSignal(int);
 
 public slots:
@@ -168,6 +173,8 @@ public slots:
     void setSuperResRefusedSlot();
     void setConnectDevBtnSlots();
     void setStandbyModeBtnSlots();
+    void setWorkModeRetSlot(int nMode, bool bRet);
+    void probeDeviceRetSlot(bool bAnswered);
     void SetDisableEventSlot2(bool bFlag);
     // The firmware upgrade's lock: set when it starts, cleared only by its result.
     void SetDisableBtnSlot(bool bFlag);
@@ -219,6 +226,7 @@ private:
     void onConnected();
     // Whether local super-resolution can run: a usable network and the picture it was made for.
     bool superResolutionUsable() const;
+    // Asks the executor for a work mode (4 runs, 5 standby); false when not connected.
     bool setWorkMode(int nMode);
     void setImageBtnSelected(QIconTextBtnBase* pBtn, bool bSelected);
     void setPaletteBtnSelected(QTextIconHBtn* pBtn, bool bSelected);
@@ -294,7 +302,8 @@ private:
     QLoadingMsgDlg* m_pLoadingDlg = nullptr;
     QMessageboxDlg* m_pConnectingDlg = nullptr;
     int m_nConnectTickMs = 50;
-    bool m_bHandlingRemoval = false;
+    bool m_bHandlingRemoval = false;   // a removal probe is out
+    int m_nStandbyRequest = -1;        // work mode the standby button waits for, -1 none
 
     UsbHotplugMonitor* m_pHotplugMonitor = nullptr;
     SessionLockMonitor* m_pSessionMonitor = nullptr;

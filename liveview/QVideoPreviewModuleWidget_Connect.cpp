@@ -255,12 +255,31 @@ void QVideoPreviewModuleWidget::setStandbyModeBtnSlots()
         showGuardMessage("Video is freezing.");
         return;
     }
+    // One request at a time; its answer arrives in setWorkModeRetSlot.
+    if (m_nStandbyRequest >= 0)
+        return;
     // Work mode 5 puts the camera to sleep, 4 wakes it.
-    const bool bSleep = !m_bStandby;
-    if (!setWorkMode(bSleep ? 5 : 4)) {
+    const int nMode = m_bStandby ? 4 : 5;
+    m_nStandbyRequest = nMode;
+    if (!setWorkMode(nMode))
+        setWorkModeRetSlot(nMode, false);
+}
+
+void QVideoPreviewModuleWidget::setWorkModeRetSlot(int nMode, bool bRet)
+{
+    // Only the standby button's own request is answered here (the wake after a connect
+    // ignores its result).
+    if (nMode != m_nStandbyRequest)
+        return;
+    m_nStandbyRequest = -1;
+    if (!bRet) {
         showGuardMessage("Fail to start sleep mode.");
         return;
     }
+    // Disconnected meanwhile: the page has already gone back to its disconnected state.
+    if (!isConnected())
+        return;
+    const bool bSleep = nMode == 5;
     m_bStandby = bSleep;
     m_pStandbyBtn->setBtnText(langText(bSleep ? "Start Device" : "Standby"));
     setImageBtnSelected(m_pStandbyBtn, bSleep);
@@ -271,10 +290,10 @@ void QVideoPreviewModuleWidget::setStandbyModeBtnSlots()
 
 bool QVideoPreviewModuleWidget::setWorkMode(int nMode)
 {
-    UsbCameraLink& link = UsbCameraLink::instance();
-    if (!link.bStreaming)
+    if (!UsbCameraLink::instance().bStreaming)
         return false;
-    return sendWorkMode(link, nMode);
+    emit sendSetWorkModeSignal(nMode);
+    return true;
 }
 
 void QVideoPreviewModuleWidget::setStandbyModeSlots(bool bFlag)
@@ -313,15 +332,20 @@ void QVideoPreviewModuleWidget::handleDeviceChange(bool bArrived)
     // prompt) belongs to the same loss; one prompt is enough.
     if (bArrived || !isConnected() || m_bHandlingRemoval)
         return;
+    // Some USB device went away: it was the camera only if the camera stops answering. The
+    // executor probes it; the answer arrives in probeDeviceRetSlot.
     m_bHandlingRemoval = true;
-    struct Reset { bool& b; ~Reset() { b = false; } } reset{m_bHandlingRemoval};
+    emit sendProbeDeviceSignal();
+}
 
-    // Some USB device went away: it was the camera only if the camera stops answering.
-    UsbCameraLink& link = UsbCameraLink::instance();
-    for (int nProbe = 0; nProbe < 2; ++nProbe) {
-        if (probeDevice(link))
-            return;
-    }
+void QVideoPreviewModuleWidget::probeDeviceRetSlot(bool bAnswered)
+{
+    if (!m_bHandlingRemoval)
+        return;
+    struct Reset { bool& b; ~Reset() { b = false; } } reset{m_bHandlingRemoval};
+    // Answered, or disconnected by the person meanwhile: nothing was lost.
+    if (bAnswered || !isConnected())
+        return;
 
     if (m_bRecording) {
         emit sendStopRecordSignals();

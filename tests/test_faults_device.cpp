@@ -39,7 +39,7 @@ class TestFaultsDevice : public QObject
                                20000);
     }
 
-    void pressStandby() { QTest::mouseClick(page()->standbyButton(), Qt::LeftButton); }
+    void pressStandby() { QVERIFY(pressStandbyAndWait(page())); }
 
 private slots:
     void initTestCase()
@@ -137,7 +137,8 @@ private slots:
     }
 
     // A lost reply, a late one within the wait and one later than the wait: the press succeeds
-    // through its retries, and the stray reply does not answer a later command for its own.
+    // through its retries, and the late reply does not answer a later command: a table read
+    // right after it gets every entry in its place.
     void lostAndLateReplies()
     {
         QVERIFY(connectCamera());
@@ -160,18 +161,29 @@ private slots:
         QVERIFY(!page()->m_bStandby);
         QVERIFY(!sim().isSleeping());
 
-        // Later than the wait: the retry answers, the stray reply comes afterwards.
+        // Later than the wait: the retry takes the late reply, its own reply stays behind.
+        std::vector<SimBadPixel> table;
+        for (int k = 1; k <= 6; ++k)
+            table.push_back({10 * k, 5 * k});
+        sim().setBadPixels(table);
         sim().setSlowReplyMs(DeviceCmd::kWorkModeTimeoutMs + 400);
         sim().failNext(SimFault::SlowReply, 1, DeviceCmd::kCmdGeneral);
         pressStandby();
         QVERIFY(page()->m_bStandby);
         QVERIFY(sim().isSleeping());
         QTest::qWait(600);
-        for (int i = 0; i < 4; ++i) {
-            pressStandby();
-            QCOMPARE(page()->m_bStandby, i % 2 == 1);
-            QCOMPARE(sim().isSleeping(), page()->m_bStandby);
+        int idx[256] = {}, rows[256] = {}, cols[256] = {};
+        int nCount = 0;
+        QVERIFY(readBadPixelTable(UsbCameraLink::instance(), 256, idx, rows, cols, &nCount));
+        QCOMPARE(nCount, 6);
+        for (int k = 1; k <= 6; ++k) {
+            QCOMPARE(cols[k - 1], 10 * k);
+            QCOMPARE(rows[k - 1], 5 * k);
         }
+        pressStandby();
+        QVERIFY(!page()->m_bStandby);
+        QVERIFY(!sim().isSleeping());
+        sim().setBadPixels({});
         QCOMPARE(messages.texts(), QStringList());
         QVERIFY(page()->m_bConnected);
     }
@@ -228,6 +240,41 @@ private slots:
         QCOMPARE(messages.texts(), QStringList({langText("Fail to start sleep mode."), kUnplugPrompt}));
         QVERIFY(!UsbCameraLink::instance().bStreaming);
         sim().replug();
+    }
+
+    // A command the camera answers only after 30 s holds the channel: the window's event loop
+    // keeps answering while standby and the removal probe queue behind it, and closing the
+    // window ends within 2 s.
+    void theWindowNeverWaitsForTheCamera()
+    {
+        QVERIFY(connectCamera());
+        MessageRecorder messages;
+        sim().setSlowReplyMs(30000);
+        sim().failNext(SimFault::SlowReply, 1, DeviceCmd::kCmdGeneral);
+        sim().clearCommandLog();
+        QMetaObject::invokeMethod(m_pWindow->commExec(), "saveAllSetSlot", Qt::QueuedConnection);
+        QTRY_COMPARE(sim().commandCount(DeviceCmd::kCmdGeneral, DeviceCmd::kSubBadTables), uint64_t(1));
+
+        qint64 nLongestGap = 0;
+        QElapsedTimer gap;
+        QTimer tick;
+        connect(&tick, &QTimer::timeout, [&] { nLongestGap = std::max(nLongestGap, gap.restart()); });
+        gap.start();
+        tick.start(10);
+        QTest::mouseClick(page()->standbyButton(), Qt::LeftButton);
+        page()->handleDeviceChange(false);
+        QTest::qWait(400);
+        tick.stop();
+        QVERIFY2(nLongestGap < 100, qPrintable(QString("the event loop stood still for %1 ms").arg(nLongestGap)));
+        QVERIFY(page()->isCameraRequestPending());
+
+        QElapsedTimer closing;
+        closing.start();
+        m_pWindow.reset();
+        QVERIFY2(closing.elapsed() < 2000, qPrintable(QString("closing took %1 ms").arg(closing.elapsed())));
+        sim().flushReplies();
+        m_pWindow = makeMainWindow();
+        QVERIFY(QTest::qWaitForWindowExposed(m_pWindow.get()));
     }
 };
 

@@ -218,7 +218,7 @@ private slots:
         MessageRecorder messages;
         QSignalSpy standbySpy(page(), SIGNAL(sendStandbyModeChangedSignal(bool)));
 
-        QTest::mouseClick(page()->standbyButton(), Qt::LeftButton);
+        QVERIFY(pressStandbyAndWait(page()));
         QVERIFY(SimCamera::instance().isSleeping());
         QVERIFY(page()->m_bStandby);
         QVERIFY(g_bStandby);
@@ -236,7 +236,7 @@ private slots:
         page()->setSharpeningBtnSlots();
         QCOMPARE(messages.last(), QString(kSleeping));
 
-        QTest::mouseClick(page()->standbyButton(), Qt::LeftButton);
+        QVERIFY(pressStandbyAndWait(page()));
         QCOMPARE(SimCamera::instance().workMode(), DeviceCmd::kWorkModeRun);
         QVERIFY(!page()->m_bStandby);
         QVERIFY(!g_bStandby);
@@ -249,12 +249,12 @@ private slots:
 
         // Asleep again, then woken on the settings module: the scale stays hidden there, and
         // the temperatures run again when the live view comes back.
-        QTest::mouseClick(page()->standbyButton(), Qt::LeftButton);
+        QVERIFY(pressStandbyAndWait(page()));
         QVERIFY(page()->m_bStandby);
         QTest::mouseClick(page()->navButton(1), Qt::LeftButton);
         QCOMPARE(m_pWindow->currentModule(), 1);
         QVERIFY(!page()->videoWnd()->isVisible());
-        QTest::mouseClick(page()->standbyButton(), Qt::LeftButton);
+        QVERIFY(pressStandbyAndWait(page()));
         QVERIFY(!page()->m_bStandby);
         QVERIFY(!page()->temperScaleWidget()->isVisible());
         QVERIFY(!page()->overlay()->isVisible());
@@ -270,15 +270,15 @@ private slots:
     {
         QVERIFY(connectCamera());
         MessageRecorder messages;
-        page()->setStandbyModeBtnSlots();
+        QVERIFY(pressStandbyAndWait(page()));
         QVERIFY(page()->m_bStandby);
         SimCamera::instance().failNext(SimFault::Status22, 1, 0x00);
-        page()->setStandbyModeBtnSlots();
+        QVERIFY(pressStandbyAndWait(page()));
         QCOMPARE(messages.last(), QString("Fail to open sleep mode."));
         QVERIFY(page()->m_bStandby);
         QVERIFY(g_bStandby);
         QCOMPARE(page()->standbyButton()->btnText(), QString("Start Device"));
-        page()->setStandbyModeBtnSlots();
+        QVERIFY(pressStandbyAndWait(page()));
         QVERIFY(!page()->m_bStandby);
     }
 
@@ -374,9 +374,9 @@ private slots:
             {"gain mode", [&] { p->setGainmodeComboxSelectSlots(0); }, {NotConnected, Standby},
              [&] { return gainSpy.count() == 1 && p->loadingDialog()->isVisible(); },
              [&] { QTRY_VERIFY_WITH_TIMEOUT(!p->loadingDialog()->isVisible(), 10000); }},
-            {"standby", [&] { QTest::mouseClick(p->standbyButton(), Qt::LeftButton); },
+            {"standby", [&] { pressStandbyAndWait(p); },
              {NotConnected, Locked, GRecording, GFreeze}, [&] { return p->m_bStandby; }},
-            {"wake", [&] { QTest::mouseClick(p->standbyButton(), Qt::LeftButton); },
+            {"wake", [&] { pressStandbyAndWait(p); },
              {NotConnected, Locked, GRecording, GFreeze}, [&] { return !p->m_bStandby; }},
             {"disconnect", [&] { QTest::mouseClick(p->connectButton(), Qt::LeftButton); }, {Locked, GRecording},
              [&] { return messages.last() == "Please confirm whether to disconnect device?"; }},

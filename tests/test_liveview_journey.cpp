@@ -335,12 +335,12 @@ private slots:
         QVERIFY(pAdjust->isAutoRange());
 
         // Standby and wake.
-        QTest::mouseClick(p->standbyButton(), Qt::LeftButton);
+        QVERIFY(pressStandbyAndWait(p));
         QVERIFY(p->m_bStandby);
         QVERIFY(!p->temperScaleWidget()->isVisible());
         QTest::qWait(300);
         saveStage(grabScreen(), "06_standby");
-        QTest::mouseClick(p->standbyButton(), Qt::LeftButton);
+        QVERIFY(pressStandbyAndWait(p));
         QVERIFY(!p->m_bStandby);
         QVERIFY(p->temperScaleWidget()->isVisible());
 

@@ -13,6 +13,7 @@
 #include "platform/simcam/SimCamera.h"
 #include "support/TestSupport.h"
 #include "video/UpscaleStage.h"
+#include "widgets/QIconTextHBtn.h"
 #include "widgets/QMessageboxDlg.h"
 #include "widgets/QTimerMessageboxWidget.h"
 
@@ -104,6 +105,14 @@ inline std::unique_ptr<MainWindow> makeMainWindow(int nPasses = 20)
     pWindow->setRestartWaitMs(200);
     pWindow->show();
     return pWindow;
+}
+
+// Presses the standby button and waits for the camera's answer: the command executor sends
+// the command, the window does not wait for it.
+inline bool pressStandbyAndWait(QVideoPreviewModuleWidget* p, int nTimeoutMs = 20000)
+{
+    QTest::mouseClick(p->standbyButton(), Qt::LeftButton);
+    return QTest::qWaitFor([p] { return !p->isCameraRequestPending(); }, nTimeoutMs);
 }
 
 inline void resetFlags()
