@@ -237,10 +237,9 @@ void QSettingsDlg::setOkBtnSlots()
     notifyTemperUnitChanged();
     if (!reportUnsavedSettings())
         return;
-    if (m_pCNRadioButton->isChecked())
-        applyLanguage(0);
-    else if (m_pENRadioButton->isChecked())
-        applyLanguage(1);
+    const int nLanguage = m_pCNRadioButton->isChecked() ? 0 : (m_pENRadioButton->isChecked() ? 1 : -1);
+    if (nLanguage >= 0 && !applyLanguage(nLanguage))
+        return;
     QTimerMessageboxWidget::showNotice(langText("Operate succeed"), QTimerMessageboxWidget::Success, 2000);
 }
 
@@ -264,7 +263,8 @@ void QSettingsDlg::setDefaultBtnSlots()
 
     m_pCNRadioButton->setChecked(true);
     m_pENRadioButton->setChecked(false);
-    applyLanguage(0);
+    if (!applyLanguage(0))
+        return;
     QTimerMessageboxWidget::showNotice(langText("Operate succeed"), QTimerMessageboxWidget::Success, 2000);
 }
 
@@ -299,20 +299,29 @@ void QSettingsDlg::openFolder(QSelLineEdit* pSelector)
         QMessageboxDlg::showMessage(this, langText("Path open failed"));
 }
 
-void QSettingsDlg::applyLanguage(int nLanguage)
+bool QSettingsDlg::applyLanguage(int nLanguage)
 {
     if (ConfigStore::getLanguage() == nLanguage)
-        return;
-    QMessageboxDlg::showMessage(this, langText("Language switch succeeded.Client will restart automatically."));
+        return true;
+    const int nOldLanguage = ConfigStore::getLanguage();
     ConfigStore::setLanguage(nLanguage);
     // The new instance reads Config.ini at once; it must find the new language there.
     ConfigStore::config()->sync();
-    QApplication::closeAllWindows();
+    // The new instance starts first: if it cannot, this one keeps running in its language
+    // rather than leave the person with no client at all.
     const QString qStrProgram = QDir::toNativeSeparators(QCoreApplication::applicationFilePath());
     const bool bStarted =
         restartHook() ? restartHook()(qStrProgram) : QProcess::startDetached(qStrProgram, QStringList());
-    if (!bStarted)
+    if (!bStarted) {
         qWarning() << "Language switch: could not start" << qStrProgram;
+        ConfigStore::setLanguage(nOldLanguage);
+        ConfigStore::config()->sync();
+        QTimerMessageboxWidget::showNotice(langText("Operate failed"), QTimerMessageboxWidget::Failure, 2000);
+        return false;
+    }
+    QMessageboxDlg::showMessage(this, langText("Language switch succeeded.Client will restart automatically."));
+    QApplication::closeAllWindows();
+    return true;
 }
 
 void QSettingsDlg::notifyTemperUnitChanged()

@@ -56,7 +56,9 @@ private:
     // The guards shared by OK and Default; shows the first refusal. False when refused.
     bool checkDeviceReady(bool bCheckRecording);
     bool reportUnsavedSettings();
-    void applyLanguage(int nLanguage);
+    // Stores the language and starts the new instance before closing this one. False (with the
+    // failure notice, the old language stored again) when the new instance did not start.
+    bool applyLanguage(int nLanguage);
     void notifyTemperUnitChanged();
     void loadValues();
 

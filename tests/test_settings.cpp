@@ -55,6 +55,7 @@ private:
     std::unique_ptr<TestSupport::ScopedConfigDir> m_config;
     QStringList m_boxes;          // texts of the modal message boxes, in order
     QStringList m_restarts;       // programs the language switch started
+    bool m_bRestartStarts = true; // whether starting them succeeds
     QString m_languageOnDisk;     // "Language" as the new instance would read it
     QString m_oldCwd;
 
@@ -86,7 +87,7 @@ private slots:
                 for (const QByteArray& line : ini.readAll().split('\n'))
                     if (line.trimmed().startsWith("Language="))
                         m_languageOnDisk = QString::fromLatin1(line.trimmed().mid(9));
-            return true;
+            return m_bRestartStarts;
         });
     }
 
@@ -236,6 +237,19 @@ private slots:
         QSettingsDlg again;
         again.defaultButton()->click();
         QCOMPARE(m_restarts.size(), 1);
+
+        // A new process that does not start: this one keeps running in its language, with the
+        // failure notice instead of the promise of a restart.
+        m_bRestartStarts = false;
+        storeRaw("Language", 1);
+        again.show();
+        again.defaultButton()->click();
+        m_bRestartStarts = true;
+        QCOMPARE(m_restarts.size(), 2);
+        QCOMPARE(stored("Language").toInt(), 1);
+        QVERIFY(again.isVisible());
+        QCOMPARE(m_boxes.size(), 1);
+        QCOMPARE(noticeText(), QString("Operate failed"));
     }
 
     // A unit confirmed on the settings page shows at once on the live view's labels.
