@@ -135,6 +135,11 @@ int CliSession::connect(QString* pError)
         m_bConnected = true;
         return CliExit::kOk;
     }
+    // A stop signal ended the waits: the camera did nothing wrong.
+    if (UsbCameraLink::instance().waitsCancelled()) {
+        *pError = QStringLiteral("stopped while connecting");
+        return CliExit::kFailed;
+    }
     if (!bFound) {
         if (!backendError().isEmpty()) {
             *pError = backendError();
