@@ -28,13 +28,13 @@ Switches parseSwitches()
 {
     Switches s;
     const char* env = std::getenv("THERMAVA_FAKECAM");
-    std::string spec = env ? env : "";
+    std::string text = env ? env : "";
     size_t start = 0;
-    while (start < spec.size()) {
-        size_t end = spec.find(';', start);
+    while (start < text.size()) {
+        size_t end = text.find(';', start);
         if (end == std::string::npos)
-            end = spec.size();
-        const std::string entry = spec.substr(start, end - start);
+            end = text.size();
+        const std::string entry = text.substr(start, end - start);
         start = end + 1;
         const size_t eq = entry.find('=');
         const std::string key = entry.substr(0, eq), value = eq == std::string::npos ? "" : entry.substr(eq + 1);
