@@ -59,9 +59,8 @@ private slots:
         for (int nSignal : {SIGINT, SIGTERM}) {
             QProcess process;
             QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-            for (const char* name : {"THERMAVA_CAMERA", "THERMAVA_FAKECAM", "LD_PRELOAD"})
-                env.remove(QString::fromLatin1(name));
             env.insert("THERMAVA_SIM", "private;slowms=30000;slow=100%@0x66");
+            env.insert("THERMAVA_CAMERA", "sim");
             process.setProcessEnvironment(env);
             process.start(m_tool, {"info", "--interval", "0"});
             QVERIFY(process.waitForStarted());
@@ -69,10 +68,8 @@ private slots:
             QElapsedTimer timer;
             timer.start();
             ::kill(pid_t(process.processId()), nSignal);
-            QVERIFY(process.waitForFinished(10000));
-            QVERIFY2(timer.elapsed() < 2000, qPrintable(QString::number(timer.elapsed())));
-            QCOMPARE(process.exitStatus(), QProcess::NormalExit);
-            QCOMPARE(process.exitCode(), 128 + nSignal);
+            QVERIFY(process.waitForFinished(10000) && timer.elapsed() < 2000);
+            QVERIFY(process.exitStatus() == QProcess::NormalExit && process.exitCode() == 128 + nSignal);
         }
     }
 

@@ -21,14 +21,13 @@ using Bytes = std::vector<uint8_t>;
 
 // One receive: whether the library call succeeds, the bytes it delivers, and the length it
 // reports (-1: the number of bytes). The fake has no clock: a queued frame stands for one that
-// arrives while the next request waits, unless bWaiting says it already waits on the channel
-// (a late reply); only those are seen by the short receives that empty the channel first.
+// arrives while the next request waits, so the short receives that empty the channel before
+// a request find nothing.
 struct FakeRecv
 {
     bool bOk = true;
     Bytes bytes;
     int nReported = -1;
-    bool bWaiting = false;
 };
 
 // A request as it left the host: the transfer frame and the inner packet's pieces.
@@ -115,15 +114,6 @@ public:
             queueRecv(r);
     }
     void queueRecvFailure() { queueRecv({false, {}, 0}); }
-    // A reply that came after its request gave up: it waits on the channel.
-    void queueLateReply(uint8_t nCode, const Bytes& payload, int nPiece = 960)
-    {
-        for (FakeRecv r : replyFrames(nCode, payload, 0, nPiece)) {
-            r.bWaiting = true;
-            queueRecv(r);
-        }
-    }
-
     std::vector<FakeRequest> sent() const
     {
         QMutexLocker lock(&m);
@@ -219,7 +209,7 @@ private:
                 QMutexLocker lock(&f.m);
                 const bool bDrain = nTimeoutMs <= DeviceCmd::kDrainTimeoutMs;
                 f.calls.push_back(bDrain ? "DrainDeviceData" : "RecvDeviceData");
-                if (f.recvQueue.empty() || (bDrain && !f.recvQueue.front().bWaiting))
+                if (f.recvQueue.empty() || bDrain)
                     return false;   // time-out: nothing arrived
                 FakeRecv r = f.recvQueue.front();
                 f.recvQueue.pop_front();

@@ -222,21 +222,14 @@ private slots:
         sim().setSplitCrc(true);
         sim().setReplyPieceSize(5);
         sim().failNext(SimFault::CorruptFrame, 2, 0);
-        int rows[12], cols[12];
-        for (int k = 0; k < 12; ++k) {
-            rows[k] = k + 3;
-            cols[k] = 2 * k + 1;
-        }
-        QVERIFY(writeBadPixelTable(link(), 12, rows, cols));
+        const int rows[6] = {3, 4, 5, 6, 7, 8}, cols[6] = {1, 3, 5, 7, 9, 11};
+        QVERIFY(writeBadPixelTable(link(), 6, rows, cols));
         sim().failNext(SimFault::LateReply, 1, 0);
         int idx[256] = {}, readRows[256] = {}, readCols[256] = {};
         int nCount = 0;
         QVERIFY(readBadPixelTable(link(), 256, idx, readRows, readCols, &nCount));
-        QCOMPARE(nCount, 12);
-        for (int k = 0; k < 12; ++k) {
-            QCOMPARE(readRows[k], rows[k]);
-            QCOMPARE(readCols[k], cols[k]);
-        }
+        QCOMPARE(nCount, 6);
+        QVERIFY(std::equal(rows, rows + 6, readRows) && std::equal(cols, cols + 6, readCols));
         sim().setSplitCrc(false);
         sim().setReplyPieceSize(960);
     }
