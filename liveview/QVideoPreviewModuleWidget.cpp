@@ -8,11 +8,14 @@
 #include "device/UsbCameraLink.h"
 #include "liveview/LiveViewGeometry.h"
 #include "liveview/QChamferedLabel.h"
+#include "liveview/QMeasureLayer.h"
 #include "liveview/QTemperRangeAdjust.h"
 #include "liveview/LiveViewStyles.h"
 #include "liveview/QVideoWndWidget.h"
 #include "maintenance/PtExItem.h"
 #include "maintenance/QSceneViewCtrl.h"
+#include "measure/MeasureSettings.h"
+#include "measure/PaletteNames.h"
 #include "platform/usbnotify/SessionLockMonitor.h"
 #include "platform/usbnotify/UsbHotplugMonitor.h"
 #include "video/QTempRule.h"
@@ -115,6 +118,10 @@ QVideoPreviewModuleWidget::QVideoPreviewModuleWidget(QWidget* parent) : QWidget(
     m_tempRuleThread.start(QThread::InheritPriority);
 
     makeConnections();
+    m_pMeasureLayer = new QMeasureLayer(m_pVideoWnd->videoLabel(), m_pOverlay, m_pVideoPlay, this);
+    connect(m_pMeasureLayer, &QMeasureLayer::sendMaskChangedSignal, this, [this] { updateOverlayMask(); });
+    m_pColdPointSwitch->setChecked(m_pMeasureLayer->isColdSpotVisible(), false);
+    connect(m_pColdPointSwitch, &SwitchButton::checkedChanged, m_pMeasureLayer, &QMeasureLayer::setColdSpotVisible);
     m_pVideoWnd->installEventFilter(this);
     m_pTemperScaleWidget->installEventFilter(this);
     installAlarms(this);
@@ -353,6 +360,20 @@ void QVideoPreviewModuleWidget::buildRightPanel()
         setPaletteBtnSelected(pBtn, false);
         pPaletteColumn->addWidget(pBtn);
     }
+    // The other ten palettes, named after their look.
+    m_pMorePaletteCombo = new QComboBox(m_pModuleWidget);
+    m_pMorePaletteCombo->setObjectName("MorePaletteCombo");
+    m_pMorePaletteCombo->setView(new QListView(m_pMorePaletteCombo));
+    m_pMorePaletteCombo->addItem(langText("MorePalettes"), -1);
+    for (int nId : PaletteNames::morePaletteIds())
+        m_pMorePaletteCombo->addItem(langText(PaletteNames::byId(nId)->pszKey), nId);
+    connect(m_pMorePaletteCombo, QOverload<int>::of(&QComboBox::activated), this, [this](int nIndex) {
+        const int nId = m_pMorePaletteCombo->itemData(nIndex).toInt();
+        if (nId >= 0)
+            choosePalette(nId);
+        restylePalette(m_nColorization);   // a refused choice shows the palette still in use
+    });
+    pPaletteColumn->addWidget(m_pMorePaletteCombo);
     pNavPaletteRow->addLayout(pPaletteColumn);
     pPanel->addLayout(pNavPaletteRow);
     pPanel->addWidget(makeDivideLine(m_pModuleWidget));
@@ -398,6 +419,21 @@ void QVideoPreviewModuleWidget::buildRightPanel()
     pHotRow->addWidget(m_pHotPointSwitch);
     pHotRow->addStretch(1);
     pPanel->addLayout(pHotRow);
+    auto* pColdRow = new QHBoxLayout;
+    pColdRow->setSpacing(12);
+    auto* pColdLabel = new QLabel(langText("ColdPoint"), m_pModuleWidget);
+    pColdLabel->setObjectName("HotPointSwitchLabel");
+    m_pColdPointSwitch = new SwitchButton(m_pModuleWidget);
+    m_pColdPointSwitch->setFixedSize(48, 24);
+    m_pColdPointSwitch->setBgColorOff(QColor("#6C7688"));
+    m_pColdPointSwitch->setSliderColorOff(Qt::white);
+    m_pColdPointSwitch->setBgColorOn(QColor("#1E90FF"));
+    m_pColdPointSwitch->setSliderColorOn(Qt::white);
+    pColdRow->addStretch(1);
+    pColdRow->addWidget(pColdLabel);
+    pColdRow->addWidget(m_pColdPointSwitch);
+    pColdRow->addStretch(1);
+    pPanel->addLayout(pColdRow);
     pPanel->addWidget(makeDivideLine(m_pModuleWidget));
 
     // Snapshot and record.
@@ -492,7 +528,12 @@ void QVideoPreviewModuleWidget::makeConnections()
     connect(pRule, SIGNAL(SendHotPointSignal(ThermHotPointParam)), pPlay, SLOT(JudgeRatioRangeSlot(ThermHotPointParam)));
 
     // Temperature scale.
-    connect(m_pRangeAdjust, SIGNAL(sendIsoTemperSignal(float, float)), pPlay, SLOT(setIsoTemperSlot(float, float)));
+    // The adjuster shows corrected temperatures; the engine compares with the camera's own.
+    connect(m_pRangeAdjust, &QTemperRangeAdjust::sendIsoTemperSignal, this, [pPlay](float fLow, float fHigh) {
+        const Measure::Emissivity emissivity = Measure::loadEmissivity();
+        QMetaObject::invokeMethod(pPlay, "setIsoTemperSlot", Qt::QueuedConnection,
+                                  Q_ARG(float, emissivity.measuredFrom(fLow)), Q_ARG(float, emissivity.measuredFrom(fHigh)));
+    });
     connect(m_pRangeAdjust, SIGNAL(sendIsoTemperSignal(float, float)), this,
             SLOT(setCurHoverLabelTemperRangeSlot(float, float)));
     connect(m_pRangeAdjust, SIGNAL(sendTopTemperHoverLabelVisibleSignal(bool)), this,
@@ -670,6 +711,8 @@ void QVideoPreviewModuleWidget::setLiveViewVisible(bool bShow)
     m_pTemperScaleWidget->setVisible(bLive);
     m_pRangeAdjust->setPartsVisible(bLive);
     m_pOverlay->setVisible(bLive);
+    if (m_pMeasureLayer)
+        m_pMeasureLayer->setLive(bLive);
     setHotPointMarkerVisible(m_pHotPointSwitch->isChecked() && isConnected() && !m_bStandby);
 
     QTimer::singleShot(0, this, [this] {
@@ -740,13 +783,24 @@ void QVideoPreviewModuleWidget::updateOverlayMask()
     }();
     region += logoRegion;
 
+    QGraphicsView* pView = m_pOverlay->view();
+    QWidget* pViewport = pView->viewport();
+    // Where the view really draws the scene (frame, alignment), in overlay coordinates.
+    const QPoint origin = pViewport->mapTo(m_pOverlay, QPoint(0, 0));
+    // The mask is cut from the view's own drawing, so both agree to the pixel whatever the
+    // fonts, resolution or antialiasing.
+    auto addPainted = [&](QRect area) {
+        area &= m_pOverlay->rect() & QRect(origin, pViewport->size());
+        if (area.isEmpty())
+            return;
+        QImage image = pViewport->grab(area.translated(-origin)).toImage();
+        if (image.size() != area.size())
+            image = image.scaled(area.size());
+        region += QRegion(QBitmap::fromImage(image.createAlphaMask(Qt::ThresholdAlphaDither))).translated(area.topLeft());
+    };
     PtExItem* pMarker = m_pOverlay->marker();
     if (pMarker && pMarker->isVisible() && pMarker->showFlag()) {
         // The cross and the label reach well outside the item's bounding rectangle.
-        QGraphicsView* pView = m_pOverlay->view();
-        QWidget* pViewport = pView->viewport();
-        // Where the view really draws the marker (frame, alignment), in overlay coordinates.
-        const QPoint origin = pViewport->mapTo(m_pOverlay, QPoint(0, 0));
         const QPoint at = origin + pView->mapFromScene(QPointF(pMarker->pointX(), pMarker->pointY()));
         QRect area(at - QPoint(6, 6), QSize(13, 13));
         QFont font("Arial", 10);
@@ -754,15 +808,11 @@ void QVideoPreviewModuleWidget::updateOverlayMask()
         QRect text = QFontMetrics(font, pViewport).boundingRect(pMarker->labelText());
         text.translate(at + pMarker->computeLabelPos().toPoint());
         area |= text.adjusted(-6, -6, 6, 6);
-        area &= m_pOverlay->rect() & QRect(origin, pViewport->size());
-        if (!area.isEmpty()) {
-            // The mask is cut from the view's own drawing, so both agree to the pixel whatever
-            // the fonts, resolution or antialiasing.
-            QImage image = pViewport->grab(area.translated(-origin)).toImage();
-            if (image.size() != area.size())
-                image = image.scaled(area.size());
-            region += QRegion(QBitmap::fromImage(image.createAlphaMask(Qt::ThresholdAlphaDither))).translated(area.topLeft());
-        }
+        addPainted(area);
+    }
+    if (m_pMeasureLayer) {
+        for (const QRect& area : m_pMeasureLayer->paintedAreas())
+            addPainted(pView->mapFromScene(QRectF(area)).boundingRect().translated(origin));
     }
     if (region.isEmpty())
         region = QRect(0, 0, 1, 1);

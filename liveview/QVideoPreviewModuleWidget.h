@@ -16,6 +16,7 @@ class QIconTextHBtn;
 class QIconTextVBtn;
 class QLabel;
 class QLoadingMsgDlg;
+class QMeasureLayer;
 class QMessageboxDlg;
 class QPushButton;
 class QSceneViewCtrl;
@@ -102,6 +103,11 @@ public:
     QVBoxLayout* outerLayout() const { return m_pOuterLayout; }
     const QList<QWidget*>& moduleWidgets() const { return m_moduleWidgets; }
     UsbHotplugMonitor* hotplugMonitor() const { return m_pHotplugMonitor; }
+    // Cursor readout, measurement items and cold spot; its signals carry the readings.
+    QMeasureLayer* measureLayer() const { return m_pMeasureLayer; }
+    SwitchButton* coldPointSwitch() const { return m_pColdPointSwitch; }
+    // The ten palettes without a button (item 0 is the list's title).
+    QComboBox* morePaletteCombo() const { return m_pMorePaletteCombo; }
     // A standby or wake request, or a removal probe, waits for the camera's answer.
     bool isCameraRequestPending() const { return m_nStandbyRequest >= 0 || m_bHandlingRemoval; }
 
@@ -292,6 +298,9 @@ private:
     QLabel* m_pLine3Label = nullptr;
     QLabel* m_pHotPointSwitchLabel = nullptr;
     SwitchButton* m_pHotPointSwitch = nullptr;
+    SwitchButton* m_pColdPointSwitch = nullptr;
+    QComboBox* m_pMorePaletteCombo = nullptr;
+    QMeasureLayer* m_pMeasureLayer = nullptr;
     QIconTextHBtn* m_pSnapshotBtn = nullptr;
     QIconTextHBtn* m_pRecordBtn = nullptr;
     QIconTextHBtn* m_pConnectBtn = nullptr;

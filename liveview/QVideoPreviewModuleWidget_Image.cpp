@@ -8,6 +8,8 @@
 #include "device/DeviceCommands.h"
 #include "device/UsbCameraLink.h"
 #include "liveview/LiveViewGeometry.h"
+#include "liveview/QMeasureLayer.h"
+#include "measure/MeasureSettings.h"
 #include "liveview/QTemperRangeAdjust.h"
 #include "maintenance/QSceneViewCtrl.h"
 #include "video/Palette.h"
@@ -22,6 +24,7 @@
 #include "widgets/SwitchButton.h"
 
 #include <QComboBox>
+#include <algorithm>
 #include <QLabel>
 #include <QMovie>
 #include <QSlider>
@@ -41,10 +44,18 @@ void QVideoPreviewModuleWidget::restylePalette(int nIndex)
     case Palette::kBlackHot: pSelected = m_pBlackHotBtn; break;
     case Palette::kRainbow: pSelected = m_pRainbowBtn; break;
     case Palette::kIronRed: pSelected = m_pIronRedBtn; break;
-    default: return;
+    default:
+        // One of the ten in the "more" list: no button is selected, the list shows it.
+        if (!Palette::isValid(nIndex))
+            return;
+        break;
     }
     for (QTextIconHBtn* pBtn : {m_pWhiteHotBtn, m_pBlackHotBtn, m_pIronRedBtn, m_pRainbowBtn})
         setPaletteBtnSelected(pBtn, pBtn == pSelected);
+    if (m_pMorePaletteCombo) {
+        const int nItem = m_pMorePaletteCombo->findData(pSelected || nIndex == -2 ? -1 : nIndex);
+        m_pMorePaletteCombo->setCurrentIndex(std::max(0, nItem));
+    }
 }
 
 void QVideoPreviewModuleWidget::SetWhiteHotColorSlots() { choosePalette(Palette::kWhiteHot); }
@@ -86,6 +97,11 @@ void QVideoPreviewModuleWidget::setHotPointSwitchSlots(bool bFlags)
 
 void QVideoPreviewModuleWidget::setHotPointSlot(ThermHotPointParam stHotPointParam)
 {
+    // Everything shown is corrected for the surface's emissivity (unchanged at 1.00).
+    const Measure::Emissivity emissivity = Measure::loadEmissivity();
+    stHotPointParam.fMinTemper = emissivity.correct(stHotPointParam.fMinTemper);
+    stHotPointParam.fMaxTemper = emissivity.correct(stHotPointParam.fMaxTemper);
+
     const QPoint at = LiveViewGeometry::hotPointToOverlay(
         stHotPointParam.nPosX, stHotPointParam.nPosY, m_nSuperResScale, m_pVideoPlay->frameWidth(),
         m_pVideoPlay->frameHeight(), m_ptZoomOrigin, m_nDirection, m_pOverlay->size());
@@ -101,6 +117,21 @@ void QVideoPreviewModuleWidget::setHotPointSlot(ThermHotPointParam stHotPointPar
     m_fLastSceneMax = stHotPointParam.fMaxTemper;
     m_bHaveSceneTemps = true;
     m_pRangeAdjust->setSceneTemperatures(stHotPointParam.fMinTemper, stHotPointParam.fMaxTemper);
+
+    if (m_pMeasureLayer) {
+        MeasureGeometry::View view;
+        view.nScale = m_nSuperResScale;
+        view.nWidth = m_pVideoPlay->frameWidth();
+        view.nHeight = m_pVideoPlay->frameHeight();
+        view.zoomOrigin = m_ptZoomOrigin;
+        view.nDirection = m_nDirection;
+        view.overlaySize = m_pOverlay->size();
+        m_pMeasureLayer->setView(view);
+        m_pMeasureLayer->setSnapshotContext(m_nColorization, m_nDirection,
+                                            QString::fromLatin1(UsbCameraLink::instance().lastPartNumber()));
+        m_pMeasureLayer->setLive(m_pOverlay->isVisible());
+        m_pMeasureLayer->refresh();
+    }
 }
 
 // ---------------------------------------------------------------------------------------

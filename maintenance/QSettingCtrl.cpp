@@ -3,6 +3,7 @@
 #include "app/AppFlags.h"
 #include "app/LangTable.h"
 #include "maintenance/QBadPixelChoose.h"
+#include "maintenance/QMeasureParamPage.h"
 #include "maintenance/QSettingsDlg.h"
 #include "maintenance/QUpdate.h"
 #include "widgets/QMessageboxDlg.h"
@@ -47,6 +48,8 @@ QSettingCtrl::QSettingCtrl(QWidget* parent) : QWidget(parent)
     pBtnLayout->addWidget(m_pSettingShowBtn);
     pBtnLayout->addWidget(m_pBadPixelShowBtn);
     pBtnLayout->addWidget(m_pUpdateShowBtn);
+    m_pParamsShowBtn = makeSwitchButton("ParamSettings", m_pModuleSwitchBtnWidget);
+    pBtnLayout->addWidget(m_pParamsShowBtn);
     pBtnLayout->addStretch(1);
     pMainLayout->addWidget(m_pModuleSwitchBtnWidget);
 
@@ -69,6 +72,13 @@ QSettingCtrl::QSettingCtrl(QWidget* parent) : QWidget(parent)
     pAreaLayout->addWidget(m_pSettingsDlg);
     pAreaLayout->addWidget(m_pUpdateDlg);
     pAreaLayout->addWidget(m_pBadPixelDlg);
+    m_pParamsPage = new QMeasureParamPage(m_pModuleWidget);
+    m_pParamsPage->hide();
+    pAreaLayout->addWidget(m_pParamsPage);
+    connect(m_pParamsShowBtn, &QPushButton::clicked, this, [this] {
+        if (!refuseWhileUpgrading())
+            switchPage(PageParams);
+    });
     m_nCurPage = PageSettings;
 
     connect(m_pSettingShowBtn, SIGNAL(clicked()), this, SLOT(setSettingDlgShowSlots()));
@@ -116,9 +126,9 @@ void QSettingCtrl::setBadPixelDlgShowSlots()
 
 void QSettingCtrl::showPage(QPushButton* pCurrentBtn, QWidget* pPage)
 {
-    for (QPushButton* pBtn : {m_pSettingShowBtn, m_pBadPixelShowBtn, m_pUpdateShowBtn})
+    for (QPushButton* pBtn : {m_pSettingShowBtn, m_pBadPixelShowBtn, m_pUpdateShowBtn, m_pParamsShowBtn})
         pBtn->setEnabled(pBtn != pCurrentBtn);
-    QWidget* const pages[] = {m_pSettingsDlg, m_pUpdateDlg, m_pBadPixelDlg};
+    QWidget* const pages[] = {m_pSettingsDlg, m_pUpdateDlg, m_pBadPixelDlg, m_pParamsPage};
     for (QWidget* pOther : pages)
         if (pOther != pPage)
             pOther->hide();
@@ -146,6 +156,11 @@ void QSettingCtrl::switchPage(int nPage)
         m_pBadPixelDlg->requestAllBadSet();
         m_pBadPixelDlg->startVideoPlay();
         m_pBadPixelDlg->show();
+        break;
+    case PageParams:
+        showPage(m_pParamsShowBtn, m_pParamsPage);
+        m_pParamsPage->load();
+        m_pParamsPage->show();
         break;
     default:
         break;

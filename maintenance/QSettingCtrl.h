@@ -13,11 +13,12 @@ class QPushButton;
 class QSettingsDlg;
 class QUpdate;
 
+class QMeasureParamPage;
 class QSettingCtrl : public QWidget
 {
     Q_OBJECT
 public:
-    enum Page { PageSettings = 2, PageBadPixel = 3, PageUpdate = 4 };
+    enum Page { PageSettings = 2, PageBadPixel = 3, PageUpdate = 4, PageParams = 5 };
 
     explicit QSettingCtrl(QWidget* parent = nullptr);
     ~QSettingCtrl() override;
@@ -35,6 +36,8 @@ public:
     QPushButton* settingShowButton() const { return m_pSettingShowBtn; }
     QPushButton* badPixelShowButton() const { return m_pBadPixelShowBtn; }
     QPushButton* updateShowButton() const { return m_pUpdateShowBtn; }
+    QMeasureParamPage* paramsPage() const { return m_pParamsPage; }
+    QPushButton* paramsShowButton() const { return m_pParamsShowBtn; }
 
 signals:
     void sendTitleStatusChangeSignals();
@@ -76,6 +79,8 @@ private:
     QPushButton* m_pSettingShowBtn = nullptr;
     QPushButton* m_pBadPixelShowBtn = nullptr;
     QPushButton* m_pUpdateShowBtn = nullptr;
+    QPushButton* m_pParamsShowBtn = nullptr;
+    QMeasureParamPage* m_pParamsPage = nullptr;
     QLabel* m_pHLine1Label = nullptr;
     QWidget* m_pModuleWidget = nullptr;
 

@@ -1,6 +1,7 @@
 // Where the hot point lands on the overlay for every direction, with and without zoom and
 // super-resolution, and how the overlay fits the picture inside the video label.
 #include "liveview/LiveViewGeometry.h"
+#include "liveview/MeasureGeometry.h"
 
 #include <QtTest>
 
@@ -98,6 +99,33 @@ private slots:
         QFETCH(QSize, overlay);
         QFETCH(QPoint, expected);
         QCOMPARE(hotPointToOverlay(sensor.x(), sensor.y(), scale, 256, 192, zoom, direction, overlay), expected);
+    }
+
+    // Measurement items land where the hot point marker would, and the cursor maps back to
+    // the camera pixel it points at, in every direction, zoomed and with super-resolution.
+    void measurePositionsRoundTrip()
+    {
+        for (int nScale : {1, 2})
+            for (int d = 0; d < 4; ++d)
+                for (const QPoint& zoom : {QPoint(0, 0), QPoint(64 * nScale, 48 * nScale)}) {
+                    MeasureGeometry::View v;
+                    v.nScale = nScale;
+                    v.nWidth = 256;
+                    v.nHeight = 192;
+                    v.zoomOrigin = (d % 2) ? QPoint(zoom.y(), zoom.x()) : zoom;
+                    v.nDirection = d;
+                    v.overlaySize = (d % 2) ? QSize(600, 800) : QSize(800, 600);
+                    for (const QPoint& cam : {QPoint(100, 90), QPoint(130, 70)}) {
+                        const QPointF at = MeasureGeometry::cameraToOverlay(QPointF(cam), v);
+                        const QPoint hot = hotPointToOverlay(cam.x(), cam.y(), nScale, 256, 192, v.zoomOrigin, d,
+                                                             v.overlaySize);
+                        QVERIFY((at - QPointF(hot)).manhattanLength() < 2.0);
+                        const QPointF back = MeasureGeometry::overlayToCamera(
+                            MeasureGeometry::cameraToOverlay(QPointF(cam) + QPointF(0.5, 0.5), v), v);
+                        QVERIFY2((back - QPointF(cam) - QPointF(0.5, 0.5)).manhattanLength() < 1e-6,
+                                 qPrintable(QString("%1 %2 %3").arg(d).arg(back.x()).arg(back.y())));
+                    }
+                }
     }
 };
 

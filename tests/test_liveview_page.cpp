@@ -3,9 +3,11 @@
 // snapshot results, the colour bar and the floating labels, and the command result slots.
 #include "test_liveview_support.h"
 
+#include "app/ConfigStore.h"
 #include "liveview/ColorBar.h"
 #include "liveview/LiveViewStyles.h"
 #include "liveview/QChamferedLabel.h"
+#include "liveview/QMeasureLayer.h"
 #include "liveview/QTemperRangeAdjust.h"
 #include "liveview/QVideoWndWidget.h"
 #include "maintenance/PtExItem.h"
@@ -25,6 +27,7 @@
 #include <QFile>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QTemporaryDir>
 #include <QPointer>
 #include <QSignalSpy>
 #include <QVBoxLayout>
@@ -536,12 +539,41 @@ private slots:
         page.restylePalette(3);
         QCOMPARE(page.paletteButton(3)->styleSheet(), QString(kSelectedPaletteStyle));
         QCOMPARE(page.paletteButton(0)->styleSheet(), QString(kUnselectedPaletteStyle));
-        // An id without a button restyles nothing.
+        // A palette without a button shows in the "more" list, with no button selected; an id
+        // beyond the fourteen restyles nothing.
         page.restylePalette(5);
-        QCOMPARE(page.paletteButton(3)->styleSheet(), QString(kSelectedPaletteStyle));
+        QCOMPARE(page.paletteButton(3)->styleSheet(), QString(kUnselectedPaletteStyle));
+        QCOMPARE(page.morePaletteCombo()->currentData().toInt(), 5);
+        QCOMPARE(page.morePaletteCombo()->count(), 11);
+        page.restylePalette(14);
+        QCOMPARE(page.morePaletteCombo()->currentData().toInt(), 5);
+        page.restylePalette(3);
+        QCOMPARE(page.morePaletteCombo()->currentData().toInt(), -1);
         page.restylePalette(-2);
         for (int i = 0; i < 4; ++i)
             QCOMPARE(page.paletteButton(i)->styleSheet(), QString(kUnselectedPaletteStyle));
+    }
+
+    // Measurement items: limits per kind, kept in Config.ini across pages, readings from the
+    // latest frame with the emissivity applied.
+    void measurementItemsPersistAndRead()
+    {
+        QTemporaryDir dir;
+        ConfigStore::setBaseDirForTests(dir.path());
+        {
+            QVideoPreviewModuleWidget page;
+            QMeasureLayer* pLayer = page.measureLayer();
+            for (int i = 0; i < Measure::kMaxRects; ++i)
+                QVERIFY(pLayer->addItem(Measure::ItemKind::Rect, QPoint(i, i), QPoint(i + 10, i + 5)));
+            QVERIFY(!pLayer->addItem(Measure::ItemKind::Rect, QPoint(0, 0), QPoint(1, 1)));
+            QVERIFY(pLayer->addItem(Measure::ItemKind::Point, QPoint(3, 4), QPoint(3, 4)));
+            pLayer->removeItem(2);
+        }
+        QVideoPreviewModuleWidget page;
+        QMeasureLayer* pLayer = page.measureLayer();
+        QCOMPARE(pLayer->items().size(), 4);
+        QCOMPARE(pLayer->items().last().kind, Measure::ItemKind::Point);
+        ConfigStore::setBaseDirForTests(QString());
     }
 
     void moduleSwitchHidesTheLiveParts()
