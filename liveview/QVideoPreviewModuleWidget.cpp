@@ -16,6 +16,7 @@
 #include "maintenance/QSceneViewCtrl.h"
 #include "measure/MeasureSettings.h"
 #include "measure/PaletteNames.h"
+#include "platform/camlib/CameraChoice.h"
 #include "platform/usbnotify/SessionLockMonitor.h"
 #include "platform/usbnotify/UsbHotplugMonitor.h"
 #include "video/QTempRule.h"
@@ -596,6 +597,17 @@ bool QVideoPreviewModuleWidget::passCommonGuard()
         return false;
     if (g_bStandby) {
         showGuardMessage("Device is sleeping, please turn off sleep mode");
+        return false;
+    }
+    return true;
+}
+
+bool QVideoPreviewModuleWidget::passCommandGuard()
+{
+    if (!passCommonGuard())
+        return false;
+    if (cameraStreamOnly()) {
+        showGuardMessage(kStreamOnlyStatusKey);
         return false;
     }
     return true;

@@ -225,6 +225,9 @@ private:
     // Not connected, then upgrading, then standby; false after showing the message of the
     // first that fails.
     bool passCommonGuard();
+    // passCommonGuard for the controls that send the camera a command: a camera streaming
+    // without its command channel refuses them at once, in words.
+    bool passCommandGuard();
     // Navigation and the connect and standby buttons: refused while firmware is written.
     bool refuseWhileUpgrading();
     // The main window's current module, or the page's own when there is no main window.

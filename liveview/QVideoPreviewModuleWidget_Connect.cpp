@@ -10,6 +10,8 @@
 #include "liveview/QVideoWndWidget.h"
 #include "liveview/QChamferedLabel.h"
 #include "maintenance/QSceneViewCtrl.h"
+#include "platform/camlib/CameraBackend.h"
+#include "platform/camlib/CameraChoice.h"
 #include "video/QVideoPlay.h"
 #include "widgets/QIconTextHBtn.h"
 #include "widgets/QMessageboxDlg.h"
@@ -65,8 +67,13 @@ void QVideoPreviewModuleWidget::ConnectDevRetSlot(int nStep, bool bSuccess)
         m_pConnectingDlg->stopDlgTimer();
         m_pConnectingDlg->progressBar()->setValue(1);
         m_pConnectingDlg->hide();
-        const QString qStrText = langText("Device connect fail prompt1") + "\r\n" + langText("Device connect fail prompt2")
-                                 + "\r\n" + langText("Device connect fail prompt3");
+        // A camera that is there but cannot be opened (permission, another program) is named
+        // with its reason; the cable prompts are for a camera that was not found.
+        const QString qStrReason = QString::fromStdString(cameraBackendEvents().describe().lastError);
+        const QString qStrText = !qStrReason.isEmpty()
+                                     ? langText("The camera could not be opened:") + "\r\n" + qStrReason
+                                     : langText("Device connect fail prompt1") + "\r\n" + langText("Device connect fail prompt2")
+                                           + "\r\n" + langText("Device connect fail prompt3");
         QMessageboxDlg::showMessage(this, qStrText);
         break;
     }
@@ -239,6 +246,10 @@ void QVideoPreviewModuleWidget::setStandbyModeBtnSlots()
 {
     if (!isConnected()) {
         showGuardMessage("Device is not connect.");
+        return;
+    }
+    if (cameraStreamOnly()) {
+        showGuardMessage(kStreamOnlyStatusKey);
         return;
     }
     if (m_bLocked) {

@@ -155,7 +155,7 @@ void QVideoPreviewModuleWidget::setImageRotationBtnSlots()
 
 void QVideoPreviewModuleWidget::setSharpeningBtnSlots()
 {
-    if (!passCommonGuard())
+    if (!passCommandGuard())
         return;
     if (m_bSharpen) {
         emit sendSetSharpnessSignal(60);
@@ -235,7 +235,7 @@ void QVideoPreviewModuleWidget::setDeviceSuperResModeRetSlot(bool bRet)
 
 void QVideoPreviewModuleWidget::setImageAdjustBtnSlots()
 {
-    if (!passCommonGuard())
+    if (!passCommandGuard())
         return;
     emit sendSetFFCModeSignal();
     m_pTempRule->m_bFocusReset = true;
@@ -298,7 +298,7 @@ void QVideoPreviewModuleWidget::GetFocusValueSlot(float MaxValue, float MeanValu
 
 void QVideoPreviewModuleWidget::setGainmodeComboxSelectSlots(int nMode)
 {
-    if (!passCommonGuard())
+    if (!passCommandGuard())
         return;
     if (QMovie* pMovie = m_pLoadingDlg->movie())
         pMovie->start();
