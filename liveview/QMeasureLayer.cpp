@@ -182,13 +182,7 @@ void QMeasureLayer::refresh()
     m_Readings.clear();
     for (const MeasureItem& item : m_Items)
         m_Readings.append(readingOf(item, measureItem(plane, item, frame.model, e)));
-    const RegionStats all = measureAll(plane, frame.model, e);
-    m_Scene.bValid = all.bValid;
-    m_Scene.fMax = all.fMax;
-    m_Scene.fMin = all.fMin;
-    m_Scene.fAvg = all.fAvg;
-    m_Scene.ptHot = all.ptMax;
-    m_Scene.ptCold = all.ptMin;
+    m_Scene = sceneReadingOf(measureAll(plane, frame.model, e));
     if (!m_qStrCursor.isEmpty())
         updateCursor(m_ptCursor);
     changed();

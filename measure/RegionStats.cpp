@@ -142,6 +142,18 @@ MeasureReading readingOf(const MeasureItem& item, const RegionStats& stats)
     return r;
 }
 
+SceneReading sceneReadingOf(const RegionStats& all)
+{
+    SceneReading r;
+    r.bValid = all.bValid;
+    r.fMax = all.fMax;
+    r.fMin = all.fMin;
+    r.fAvg = all.fAvg;
+    r.ptHot = all.ptMax;
+    r.ptCold = all.ptMin;
+    return r;
+}
+
 QVector<float> temperatureImage(const LumaPlane& plane, const LumaModel& model, const Emissivity& emissivity)
 {
     QVector<float> out;

@@ -73,6 +73,8 @@ struct SceneReading
 };
 
 MeasureReading readingOf(const MeasureItem& item, const RegionStats& stats);
+// The whole picture's statistics (measureAll) as a scene reading.
+SceneReading sceneReadingOf(const RegionStats& all);
 
 // Every pixel's corrected temperature, row-major over the plane.
 QVector<float> temperatureImage(const LumaPlane& plane, const LumaModel& model, const Emissivity& emissivity);

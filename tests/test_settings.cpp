@@ -11,9 +11,11 @@
 #include "device/UsbCameraLink.h"
 #include "liveview/QVideoPreviewModuleWidget.h"
 #include "maintenance/QBadPixelChoose.h"
+#include "maintenance/QMeasureParamPage.h"
 #include "maintenance/QSettingCtrl.h"
 #include "maintenance/QSettingsDlg.h"
 #include "maintenance/QUpdate.h"
+#include "measure/MeasureSettings.h"
 #include "widgets/QMessageboxDlg.h"
 #include "widgets/QSelLineEdit.h"
 #include "widgets/QTimerMessageboxWidget.h"
@@ -22,6 +24,7 @@
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QDir>
+#include <QDoubleSpinBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSettings>
@@ -499,6 +502,34 @@ private slots:
         ctrl.saveAllBadSetRetSlot(false);
         QCOMPARE(noticeText(), QString("Operate failed"));
         QCOMPARE(QTimerMessageboxWidget::instance()->iconPath(), QString(":/Resource/Skin/common_fail.png"));
+    }
+
+    // The parameters page: a material preset sets the emissivity, OK stores both values and the
+    // snapshot choice, Default returns to 1.00 / 20 with nothing drawn into snapshots.
+    void measurementParametersPage()
+    {
+        QSettingCtrl ctrl;
+        ctrl.paramsShowButton()->click();
+        QCOMPARE(ctrl.currentPage(), int(QSettingCtrl::PageParams));
+        QMeasureParamPage* pPage = ctrl.paramsPage();
+        QVERIFY(pPage->isVisibleTo(&ctrl) && !ctrl.settingsPage()->isVisibleTo(&ctrl));
+        QCOMPARE(pPage->emissivityBox()->value(), 1.0);
+        const int nSteel = pPage->materialCombo()->findText(langText("Steel (0.79)"));
+        QVERIFY(nSteel > 0);
+        pPage->materialCombo()->setCurrentIndex(nSteel);
+        emit pPage->materialCombo()->activated(nSteel);
+        QCOMPARE(pPage->emissivityBox()->value(), 0.79);
+        pPage->reflectedBox()->setValue(35.5);
+        pPage->showRulesButton()->setChecked(true);
+        pPage->okButton()->click();
+        QCOMPARE(stored("Emissivity").toDouble(), 0.79);
+        QCOMPARE(stored("ReflexTemper").toDouble(), 35.5);
+        QCOMPARE(stored("ShowRules").toInt(), 1);
+        QCOMPARE(Measure::loadEmissivity().correct(65.0), Measure::Emissivity({0.79, 35.5}).correct(65.0));
+        pPage->defaultButton()->click();
+        QCOMPARE(pPage->emissivityBox()->value(), 1.0);
+        QVERIFY(Measure::loadEmissivity().isIdentity());
+        QCOMPARE(stored("ShowRules").toInt(), 0);
     }
 };
 
