@@ -9,6 +9,7 @@
 #include "app/QTitleWidget.h"
 #include "device/QDevInfo.h"
 #include "device/QDeviceInfoModule.h"
+#include "liveview/QMeasureLayer.h"
 #include "liveview/QTemperRangeAdjust.h"
 #include "liveview/QVideoWndWidget.h"
 #include "maintenance/FirmwareImage.h"
@@ -17,6 +18,7 @@
 #include "maintenance/QSettingsDlg.h"
 #include "maintenance/QUpdate.h"
 #include "maintenance/UpdateExec.h"
+#include "measure/JpegComment.h"
 #include "support/MediaProbe.h"
 #include "video/Palette.h"
 #include "video/QVideoPlay.h"
@@ -159,6 +161,19 @@ private slots:
         QVERIFY(snap.width() >= 256 && snap.height() >= 192);
         QVERIFY2(snap.pixelColor(snap.width() / 2, snap.height() / 2) != snap.pixelColor(5, snap.height() - 5),
                  "the snapshot holds no picture");
+        // It carries its temperatures; a rectangle over the whole picture reads the same maximum.
+        QFile snapFile(qStrSnap);
+        QVERIFY(snapFile.open(QIODevice::ReadOnly));
+        SnapshotMeta::Decoded decoded;
+        QVERIFY(SnapshotMeta::decode(JpegComment::read(snapFile.readAll()), &decoded, nullptr));
+        QVERIFY(decoded.frame.isValid());
+        const double fSnapMax = decoded.meta.value("scene").toObject().value("max").toDouble();
+        QSignalSpy readings(p->measureLayer(), &QMeasureLayer::sendMeasureReadingsSignal);
+        QVERIFY(p->measureLayer()->addItem(Measure::ItemKind::Rect, QPoint(0, 0), QPoint(255, 191)));
+        QTRY_VERIFY_WITH_TIMEOUT(readings.size() >= 2, 3000);
+        const auto items = readings.last().at(0).value<QVector<Measure::MeasureReading>>();
+        QVERIFY(items.size() == 1 && std::abs(items[0].fMax - fSnapMax) < 2.0);
+        p->measureLayer()->removeAllItems();
 
         // A short recording that plays back.
         QTest::mouseClick(p->recordButton(), Qt::LeftButton);
