@@ -69,6 +69,9 @@ int runInfo(const QStringList& args)
                      .arg(info.strDevPart, info.strDevSn, info.strDevRes, version, yesNo(bSuperRes), yesNo(bLowTemp)));
     }
 
+    if (backend.bStreamOnly)
+        return cliFail(CliExit::kFailed, QStringLiteral("stream only: camera commands unavailable, so the camera "
+                                                        "cannot report its identity (picture and temperatures work)"));
     QStringList missing;
     if (info.strDevPart.isEmpty())
         missing << QStringLiteral("part number");
