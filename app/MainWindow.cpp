@@ -35,6 +35,24 @@ QSize MainWindow::scaledSize(const QSize& screen)
     return QSize(nWidth, nHeight);
 }
 
+QSize MainWindow::windowSizeFor(const QSize& screen, qreal fRatio)
+{
+    if (!(fRatio > 0.0))
+        fRatio = 1.0;
+    // Scaled in device pixels, then the logical size that Qt maps back onto exactly those: with a
+    // fractional ratio, scaling the logical screen size truncated twice (1440 x 899 at 100 dpi).
+    const QSize device = scaledSize(QSize(qRound(screen.width() * fRatio), qRound(screen.height() * fRatio)));
+    const auto logical = [fRatio](int nDevice) {
+        const int n = qRound(nDevice / fRatio);
+        for (int nCandidate : {n, n - 1, n + 1}) {
+            if (qRound(nCandidate * fRatio) == nDevice)
+                return nCandidate;
+        }
+        return n;
+    };
+    return QSize(logical(device.width()), logical(device.height()));
+}
+
 int MainWindow::edgesAt(const QRect& frame, const QPoint& globalPos, int nMargin)
 {
     int nEdges = 0;
@@ -64,7 +82,7 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent)
     setWindowFlags(Qt::FramelessWindowHint | Qt::WindowMinimizeButtonHint | Qt::WindowSystemMenuHint);
 
     QScreen* pScreen = QGuiApplication::primaryScreen();
-    m_maxSize = scaledSize(pScreen ? pScreen->size() : QSize(1920, 1080));
+    m_maxSize = pScreen ? windowSizeFor(pScreen->size(), pScreen->devicePixelRatio()) : scaledSize(QSize(1920, 1080));
     setFixedSize(m_maxSize);
     setMinimumSize(800, 600);
 

@@ -48,6 +48,9 @@ public:
     static int edgesAt(const QRect& frame, const QPoint& globalPos, int nMargin = 5);
     // The window size for a primary screen of the given size.
     static QSize scaledSize(const QSize& screen);
+    // The window's logical size for a screen of that logical size and device pixel ratio, so
+    // that the shown window has the scaled size in the screen's own pixels.
+    static QSize windowSizeFor(const QSize& screen, qreal fRatio);
 
     // Mouse handling used by the title bar when it hands an edge press over.
     void handleMousePress(QMouseEvent* event);

@@ -27,6 +27,7 @@
 #include <QRubberBand>
 #include <QScreen>
 #include <QSignalSpy>
+#include <QWindow>
 #include <QtTest>
 
 class TestMainWindow : public QObject
@@ -64,16 +65,28 @@ private slots:
         QCOMPARE(MainWindow::scaledSize(QSize(1920, 1080)), QSize(1440, 900));
         QCOMPARE(MainWindow::scaledSize(QSize(1280, 720)), QSize(960, 600));
         QCOMPARE(MainWindow::scaledSize(QSize(2560, 1440)), QSize(1920, 1200));
+        // A fractional ratio (100 dpi): the shown window still covers the scaled device pixels.
+        const qreal f = 100.0 / 96.0;
+        for (const QSize& screen : {QSize(1920, 1080), QSize(1280, 720)}) {
+            const QSize logical = MainWindow::windowSizeFor(screen / f, f);
+            QCOMPARE(QSize(qRound(logical.width() * f), qRound(logical.height() * f)), MainWindow::scaledSize(screen));
+        }
 
         TestSupport::ScopedConfigDir dir;
         MainWindow w;
-        const QSize expected = MainWindow::scaledSize(QGuiApplication::primaryScreen()->size());
+        QScreen* pScreen = QGuiApplication::primaryScreen();
+        const QSize expected = MainWindow::windowSizeFor(pScreen->size(), pScreen->devicePixelRatio());
         QCOMPARE(w.maximumSize(), expected);
         QCOMPARE(w.minimumSize(), QSize(800, 600));
         QCOMPARE(w.size(), expected);
         QCOMPARE(w.rubberBand()->minimumSize(), QSize(800, 600));
         QCOMPARE(w.rubberBand()->maximumSize(), expected);
         QVERIFY(w.windowFlags() & Qt::FramelessWindowHint);
+        // The window as shown, not only as built: what the screen gets is the scaled size.
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QTRY_COMPARE(w.windowHandle()->geometry().size(), expected);
+        QCOMPARE(w.frameGeometry().size(), expected);
     }
 
     void edgeDetection_data()
