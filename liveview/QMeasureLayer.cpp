@@ -2,6 +2,7 @@
 
 #include "app/ConfigStore.h"
 #include "app/LangTable.h"
+#include "measure/BurnIn.h"
 #include "measure/MeasureSettings.h"
 #include "maintenance/QSceneViewCtrl.h"
 #include "video/QVideoPlay.h"
@@ -176,13 +177,24 @@ void QMeasureLayer::refresh()
     ctx.nUnit = ConfigStore::getTemperUnit();
     ctx.bShowItems = loadShowRules();
     m_Annotator.setContext(ctx);
-    if (!m_bLive || !frame.isValid())
+    if (!m_bLive || !frame.isValid()) {
+        BurnIn::clear();
         return;
+    }
     const LumaPlane plane = frame.plane();
     m_Readings.clear();
     for (const MeasureItem& item : m_Items)
         m_Readings.append(readingOf(item, measureItem(plane, item, frame.model, e)));
     m_Scene = sceneReadingOf(measureAll(plane, frame.model, e));
+    // "Show with rules": the items and labels go into what is recorded.
+    if (ctx.bShowItems && !m_Items.isEmpty()) {
+        QImage overlay(SnapshotMeta::pictureSize(frame.nWidth, frame.nHeight, ctx.nRotation), QImage::Format_ARGB32);
+        overlay.fill(Qt::transparent);
+        SnapshotMeta::drawItems(overlay, frame, ctx);
+        BurnIn::setOverlay(overlay);
+    } else {
+        BurnIn::clear();
+    }
     if (!m_qStrCursor.isEmpty())
         updateCursor(m_ptCursor);
     changed();

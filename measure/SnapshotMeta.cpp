@@ -1,5 +1,6 @@
 #include "measure/SnapshotMeta.h"
 
+#include "app/AppFlags.h"
 #include "app/ConfigStore.h"
 #include "measure/JpegComment.h"
 #include "measure/PaletteNames.h"
@@ -270,7 +271,8 @@ Context Annotator::context() const
 bool Annotator::annotate(const QString& qStrJpeg, const Measure::SampledFrame& frame, QString* pError) const
 {
     const Context ctx = context();
-    if (ctx.bShowItems && !ctx.items.isEmpty() && frame.isValid()) {
+    // While recording, the engine has drawn the items into the picture already.
+    if (ctx.bShowItems && !ctx.items.isEmpty() && frame.isValid() && !g_bRecording) {
         QImage picture;
         if (!picture.load(qStrJpeg, "JPEG")) {
             if (pError)

@@ -1,8 +1,10 @@
 // Pixel work of the video engine: palettes, gamma, rotation, I420 conversion, enlargement,
 // zoom crop, conversion to BGR and the logo stamp.
+#include "measure/BurnIn.h"
 #include "video/ImageOps.h"
 #include "video/Palette.h"
 
+#include <QImage>
 #include <QtTest>
 #include <opencv2/imgproc.hpp>
 #include <random>
@@ -347,6 +349,21 @@ private slots:
         cv::Mat tiny(8, 8, CV_8UC3, cv::Scalar(7, 7, 7));
         ImageOps::stampLogo(tiny, logo);
         QCOMPARE(tiny.at<cv::Vec3b>(7, 7), cv::Vec3b(7, 7, 7));
+    }
+
+    // "Show with rules" in recordings: opaque overlay pixels replace the picture, transparent
+    // ones leave it alone, and an overlay of another size draws nothing.
+    void burnInOverlay()
+    {
+        std::vector<uint8_t> frame(4 * 2 * 2, 0x80);
+        QImage overlay(4, 2, QImage::Format_ARGB32);
+        overlay.fill(Qt::transparent);
+        overlay.setPixel(3, 1, qRgba(255, 255, 255, 255));
+        QVERIFY(BurnIn::blendImage(overlay, frame.data(), 4, 2));
+        QCOMPARE(int(frame[(1 * 4 + 3) * 2 + 1]), 235);   // white in studio range
+        QCOMPARE(int(frame[(1 * 4 + 2) * 2 + 1]), 0x80);  // its transparent neighbour
+        QCOMPARE(int(frame[1]), 0x80);
+        QVERIFY(!BurnIn::blendImage(overlay, frame.data(), 2, 4));
     }
 };
 

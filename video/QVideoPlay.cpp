@@ -2,6 +2,7 @@
 
 #include "app/AppFlags.h"
 #include "device/UsbCameraLink.h"
+#include "measure/BurnIn.h"
 #include "video/ImageOps.h"
 #include "video/Palette.h"
 #include "video/SuperResolution.h"
@@ -378,7 +379,9 @@ void QVideoPlay::runPipeline()
     }
     m_Stats.frameProcessed(nEntryUs, PipelineStats::nowUs());
 
-    // What is shown is what is recorded.
+    // What is shown is what is recorded, with the measurement items when they are to be shown.
+    if (m_pEncoder)
+        BurnIn::blendInto(m_pWorkBuffer, m_nWorkWidth, m_nWorkHeight);
     encodeFrame(m_pWorkBuffer, W, H);
 }
 
