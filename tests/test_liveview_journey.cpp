@@ -4,6 +4,7 @@
 // connect, picture and unplug through the V4L2 backend on the emulated camera.
 // With THERMAVA_SCREENSHOT_DIR set, the screen is saved at each stage.
 #include "test_liveview_support.h"
+#include "app/QTitleWidget.h"
 
 #include "liveview/QTemperRangeAdjust.h"
 #include "liveview/QVideoWndWidget.h"
@@ -395,6 +396,33 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!p->m_bConnected, 10000);
         QCOMPARE(messages.count(), 1);
         QVERIFY(messages.last().startsWith("Connection lost, please check:"));
+    }
+
+    // A node named explicitly whose command channel is silent: picture and temperatures in
+    // stream-only mode, which the title bar says, and camera commands refused at once in words.
+    void streamOnlyThroughTheV4l2Backend()
+    {
+        if (!fakeCamUnplug()) {
+            if (TestSupport::fakeCamScript().isEmpty())
+                QSKIP("the emulated camera is not built in this tree");
+            m_pWindow->hide();
+            const TestSupport::CliRun r = TestSupport::runOnFakeCam(
+                QCoreApplication::applicationFilePath(), {"streamOnlyThroughTheV4l2Backend"}, "transport=none", "seed=7", 180000);
+            m_pWindow->show();
+            QVERIFY2(r.nExit == 0, qPrintable(r.out + r.err));
+            return;
+        }
+        MessageRecorder messages;
+        QVideoPreviewModuleWidget* p = page();
+        QTest::mouseClick(p->connectButton(), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(p->m_bConnected, 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(p->videoPlay()->isStreamAlive(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(!p->rangeAdjust()->scalePixmap().isNull(), 5000);
+        QCOMPARE(m_pWindow->titleWidget()->cameraStatusText(), QString("stream only: camera commands unavailable"));
+        p->setImageAdjustBtnSlots();
+        p->setStandbyModeBtnSlots();
+        QCOMPARE(messages.count(), 2);
+        QCOMPARE(messages.last(), QString("stream only: camera commands unavailable"));
     }
 };
 
