@@ -320,8 +320,12 @@ void MainWindow::updateEdges(const QPoint& globalPos)
 
 void MainWindow::handleMousePress(QMouseEvent* event)
 {
-    if (event->button() == Qt::LeftButton && !isMaximized())
+    if (event->button() == Qt::LeftButton && !isMaximized()) {
         m_bPressed = true;
+        // The band starts from where the window is now: it may have been moved, maximised and
+        // restored, or never resized since it was first shown.
+        m_pRubberBand->setGeometry(geometry());
+    }
 }
 
 void MainWindow::handleMouseMove(QMouseEvent* event)

@@ -114,6 +114,31 @@ private slots:
         QCOMPARE(MainWindow::edgesAt(QRect(100, 100, 800, 600), pos), edges);
     }
 
+    // A window moved since it was built: dragging its right edge 100 pixels in keeps its place.
+    void edgeResizeStartsFromTheCurrentGeometry()
+    {
+        TestSupport::ScopedConfigDir dir;
+        MainWindow w;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        w.move(w.pos() + QPoint(40, 30));
+        QTRY_COMPARE(w.frameGeometry().topLeft(), w.geometry().topLeft());
+        const QRect before = w.geometry();
+        const QPoint edge(before.left() + before.width(), before.center().y());
+        const auto send = [&](QEvent::Type type, const QPoint& at, Qt::MouseButtons buttons) {
+            QMouseEvent e(type, w.mapFromGlobal(at), at, Qt::LeftButton, buttons, Qt::NoModifier);
+            type == QEvent::MouseMove ? w.handleMouseMove(&e)
+                : type == QEvent::MouseButtonPress ? w.handleMousePress(&e) : w.handleMouseRelease(&e);
+        };
+        send(QEvent::MouseMove, edge, Qt::NoButton);
+        send(QEvent::MouseButtonPress, edge, Qt::LeftButton);
+        send(QEvent::MouseMove, edge - QPoint(100, 0), Qt::LeftButton);
+        send(QEvent::MouseButtonRelease, edge - QPoint(100, 0), Qt::NoButton);
+        QCOMPARE(w.geometry().topLeft(), before.topLeft());
+        QVERIFY2(qAbs(w.width() - (before.width() - 100)) <= 1, qPrintable(QString::number(w.width())));
+        QCOMPARE(w.height(), before.height());
+    }
+
     void everyConnectionIsMade()
     {
         TestSupport::ScopedConfigDir dir;
