@@ -169,6 +169,9 @@ void QTemperRangeAdjust::setTemperRangeAjSwitchSlots(bool bFlags)
     if (bFlags) {
         m_rcRange = slideRect();
         placeHandles();
+        // The handles are gone, and with them their floating temperature labels.
+        emit sendTopTemperHoverLabelVisibleSignal(false);
+        emit sendBottomTemperHoverLabelVisibleSignal(false);
         emit sendIsoTemperSignal(-30.0f, 200.0f);
     } else {
         emit sendIsoTemperSignal(ctx.m_fSceneMin.load(), ctx.m_fSceneMax.load());

@@ -339,7 +339,11 @@ private slots:
         s.dragHandle(s.adj->bottomHandle(), -80);
         QVERIFY(s.adj->rangeRect() != s.slide());
         iso.clear();
+        QSignalSpy topLabel(s.adj, &QTemperRangeAdjust::sendTopTemperHoverLabelVisibleSignal);
+        QSignalSpy bottomLabel(s.adj, &QTemperRangeAdjust::sendBottomTemperHoverLabelVisibleSignal);
         s.setAuto();
+        QVERIFY(!topLabel.isEmpty() && !topLabel.last().at(0).toBool());
+        QVERIFY(!bottomLabel.isEmpty() && !bottomLabel.last().at(0).toBool());
         QVERIFY(ctx.m_bAutoRange);
         QVERIFY(s.adj->topHandle()->isHidden());
         QVERIFY(s.adj->bottomHandle()->isHidden());
