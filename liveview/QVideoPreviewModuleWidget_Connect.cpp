@@ -146,6 +146,9 @@ void QVideoPreviewModuleWidget::onConnected()
             });
         }
         emit SendTimerStatusSignals(true);
+        // The marker comes back with the picture: a disconnect or a failed upgrade hid it, and
+        // the switch may still be on.
+        setHotPointMarkerVisible(m_pHotPointSwitch->isChecked());
     }
 
     m_pLine3Label->setVisible(bThermal);

@@ -170,6 +170,13 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(page()->overlay()->width() > 100, 5000);
         const QRect label(page()->videoWnd()->mapToGlobal(QPoint(0, 0)), page()->videoWnd()->size());
         QTRY_VERIFY(label.contains(page()->overlay()->geometry()));
+
+        // Disconnect and connect again: with the switch on, the marker comes back with the picture.
+        page()->hotPointSwitch()->setChecked(true, false);
+        disconnectCamera();
+        QVERIFY(!page()->overlay()->marker()->isVisible());
+        QVERIFY(connectCamera());
+        QTRY_VERIFY_WITH_TIMEOUT(page()->overlay()->marker()->isVisible(), 5000);
     }
 
     void absentCameraEndsWithThePrompt()
