@@ -3,6 +3,7 @@
 #include "CliCommand.h"
 #include "CliSession.h"
 
+#include "app/Version.h"
 #include "device/UsbCameraLink.h"
 
 #include <QCoreApplication>
@@ -53,7 +54,7 @@ void messageHandler(QtMsgType type, const QMessageLogContext&, const QString& me
 
 QString usage()
 {
-    QString text = QStringLiteral("Usage: thermava-cli [--verbose] [--camera CHOICE] <command> [options]\n\n"
+    QString text = QStringLiteral("Usage: thermava-cli [--verbose] [--version] [--camera CHOICE] <command> [options]\n\n"
                                   "CHOICE: auto (default), sim, /dev/videoN[,options] or replay:FILE\n\nCommands:\n");
     for (const CliCommand& command : CliRegistry::commands())
         text += QStringLiteral("  %1  %2\n").arg(command.name, -10).arg(command.summary);
@@ -88,6 +89,9 @@ int main(int argc, char** argv)
             setCliCameraChoice(option.mid(9));
         } else if (option == QLatin1String("-h") || option == QLatin1String("--help")) {
             cliPrint(usage());
+            return CliExit::kOk;
+        } else if (option == QLatin1String("--version")) {
+            cliPrint(QStringLiteral("thermava-cli %1\n").arg(QString::fromLatin1(thermavaVersion())));
             return CliExit::kOk;
         } else {
             cliPrint(usage());
