@@ -1,6 +1,7 @@
 #include "alarms/AlarmLiveView.h"
 
 #include "alarms/AlarmMonitor.h"
+#include "alarms/AlarmRuleStore.h"
 #include "alarms/QTrendPanel.h"
 #include "app/LangTable.h"
 #include "liveview/QVideoPreviewModuleWidget.h"
@@ -8,12 +9,14 @@
 #include "maintenance/QSceneViewCtrl.h"
 #include "measure/MeasureSettings.h"
 #include "video/QTempRule.h"
+#include "video/QVideoPlay.h"
 #include "widgets/QIconTextHBtn.h"
 #include "widgets/QTimerMessageboxWidget.h"
 
 #include <QLayout>
 #include <QPointer>
 #include <QPushButton>
+#include <memory>
 
 AlarmMonitor* installAlarms(QVideoPreviewModuleWidget* pPage)
 {
@@ -49,13 +52,29 @@ AlarmMonitor* installAlarms(QVideoPreviewModuleWidget* pPage)
         if (!bConnected)
             pMonitor->endAllSlot();
     });
-    QObject::connect(pMonitor, &AlarmMonitor::sendAlarmStateSignal, pPage, [pPage](bool bActive, const QString& qStrRule) {
+    // The alarm's own snapshot reports its success moments later, which would replace the
+    // notice naming the rule: the notice is shown again after it.
+    auto pSnapshotNotice = std::make_shared<QString>();
+    QObject::connect(pMonitor, &AlarmMonitor::sendAlarmStateSignal, pPage,
+                     [pPage, pMonitor, pSnapshotNotice](bool bActive, const QString& qStrRule) {
         if (PtExItem* pMarker = pPage->overlay() ? pPage->overlay()->marker() : nullptr) {
             pMarker->setAlarm(bActive);
             pMarker->update();
         }
-        if (bActive)
-            QTimerMessageboxWidget::showNotice(langText(QStringLiteral("AlarmRaised")) + QLatin1Char(' ') + qStrRule, 3, 2000);
+        if (!bActive)
+            return;
+        const QString qStrNotice = langText(QStringLiteral("AlarmRaised")) + QLatin1Char(' ') + qStrRule;
+        QTimerMessageboxWidget::showNotice(qStrNotice, 3, 2000);
+        for (const Alarm::Rule& rule : pMonitor->rules()) {
+            if (rule.bSnapshot && Alarm::ruleText(rule) == qStrRule)
+                *pSnapshotNotice = qStrNotice;
+        }
+    });
+    // Connected after the page's own handler, so this runs after its notice.
+    QObject::connect(pPage->videoPlay(), &QVideoPlay::sendSnapshotResultSignals, pPage, [pSnapshotNotice](int nCode) {
+        if (nCode == 0 && !pSnapshotNotice->isEmpty())
+            QTimerMessageboxWidget::showNotice(*pSnapshotNotice, 3, 2000);
+        pSnapshotNotice->clear();
     });
 
     // The panel opens from a button under the snapshot and record buttons.

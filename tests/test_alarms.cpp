@@ -10,8 +10,15 @@
 #include "alarms/FrameStats.h"
 #include "support/CliRunner.h"
 #include "support/TestSupport.h"
+#include "test_liveview_support.h"
+#include "alarms/QTrendPanel.h"
+#include "maintenance/PtExItem.h"
+#include "maintenance/QSceneViewCtrl.h"
+#include "video/QVideoPlay.h"
 
 #include <QJsonArray>
+#include <QPainter>
+#include <cmath>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -187,6 +194,79 @@ private slots:
         QCOMPARE(int(monitor.trend().samples().size()), 2);
         // Unparsable stored rules are dropped, not turned into alarms on nonsense.
         QCOMPARE(int(rulesFromJson("[{\"type\":9,\"threshold\":1},{\"type\":0},7]").size()), 0);
+    }
+
+    // In the window, against the simulated camera: the hot object crossing 60 degrees during
+    // a manual recording stops it with the alarm notice, keeps a snapshot and an alarm
+    // recording, logs start and end, and turns the hot point marker red until it clears; the
+    // scene average reaches the monitor, and the trend panel opens from the live view.
+    void windowRaisesAndClearsAlarm()
+    {
+        LiveViewTest::initLiveViewTests();
+        TestSupport::ScopedConfigDir config;
+        const QString qStrDir = config.path();
+        for (const char* key : {"ManualSnapshotPath", "ManualRecordPath", "AlarmRecordPath"})
+            ConfigStore::setValue(ConfigStore::kGeneralGroup, key, qStrDir + "/" + key);
+        ConfigStore::setValue(ConfigStore::kGeneralGroup, "HotPoint", 1);
+        Rule rule;
+        rule.bSnapshot = rule.bRecord = true;
+        saveRules({rule});
+        saveAlarmDuration(1);
+        SimCamera::instance().reset();
+        SimCamera::instance().setHotTemperature(50.0f);
+        auto pWindow = LiveViewTest::makeMainWindow();
+        QVideoPreviewModuleWidget* p = pWindow->liveView();
+        auto* pMonitor = p->findChild<AlarmMonitor*>("alarmMonitor");
+        QTest::mouseClick(p->connectButton(), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(p->videoPlay()->isStreamAlive(), 20000);
+        QTest::mouseClick(p->recordButton(), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(p->m_bRecording, 5000);
+        PtExItem* pMarker = p->overlay()->marker();
+        const auto redPixels = [pMarker] {
+            QImage image(240, 80, QImage::Format_ARGB32);
+            image.fill(Qt::black);
+            QPainter painter(&image);
+            painter.translate(120, 40);
+            pMarker->paint(&painter, nullptr, nullptr);
+            int n = 0;
+            for (int y = 0; y < image.height(); ++y)
+                for (int x = 0; x < image.width(); ++x)
+                    n += image.pixelColor(x, y) == QColor(230, 30, 30);
+            return n;
+        };
+        QCOMPARE(redPixels(), 0);
+
+        SimCamera::instance().setHotTemperature(70.0f);
+        QTRY_VERIFY_WITH_TIMEOUT(pMarker->isAlarm(), 5000);
+        QVERIFY(redPixels() > 20);
+        QTRY_VERIFY_WITH_TIMEOUT(!p->m_bRecording, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(LiveViewTest::noticeText(), langText("Alarm has occurred, manual recording stop"), 3000);
+        SimCamera::instance().setHotTemperature(50.0f);
+        QTRY_VERIFY_WITH_TIMEOUT(!pMarker->isAlarm(), 5000);
+        QCOMPARE(redPixels(), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(pMonitor->log().read().size(), 2, 5000);
+        const QList<LogEntry> log = pMonitor->log().read();
+        QVERIFY(log[0].bStart && !log[1].bStart);
+        QCOMPARE(log[0].qStrRule, ruleText(rule));
+        QStringList files = log[0].files.filter(".jpg");
+        QVERIFY2(files.size() == 1 && files[0].startsWith(qStrDir + "/ManualSnapshotPath/"), qPrintable(log[0].files.join(' ')));
+        QVERIFY(QImage(files[0]).width() > 0);
+        QTRY_VERIFY_WITH_TIMEOUT(!p->videoPlay()->isRecording(), 5000);
+        files = log[0].files.filter(".mp4");
+        QVERIFY2(files.size() == 1 && files[0].startsWith(qStrDir + "/AlarmRecordPath/"), qPrintable(log[0].files.join(' ')));
+        QVERIFY(QFileInfo(files[0]).size() > 0);
+        QVERIFY(std::isfinite(pMonitor->trend().samples().back().scene.fAvg));
+
+        // Without a manual recording the notice names the rule.
+        SimCamera::instance().setHotTemperature(70.0f);
+        QTRY_VERIFY_WITH_TIMEOUT(LiveViewTest::noticeText().endsWith(ruleText(rule)), 5000);
+        QTest::qWait(500);
+        QVERIFY2(LiveViewTest::noticeText().endsWith(ruleText(rule)), qPrintable(LiveViewTest::noticeText()));
+        for (QPushButton* pBtn : p->findChildren<QPushButton*>()) {
+            if (pBtn->text() == langText("TemperDistribute"))
+                pBtn->click();
+        }
+        QTRY_VERIFY(p->findChild<QTrendPanel*>() && p->findChild<QTrendPanel*>()->isVisible());
     }
 
     // The hot object (about 65 degrees) trips a 60 degree rule with a snapshot; at 50 it does
