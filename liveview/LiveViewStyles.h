@@ -25,6 +25,15 @@ inline const char* const kUnselectedPaletteStyle =
 inline const char* const kRecordIdle = "url(:/Resource/Skin/video_record.png);";
 inline const char* const kRecordActive = "url(:/Resource/Skin/video_recording.png);";
 
+// The right panel's scroll area: see-through, with a thin bar that leaves room for two buttons a row.
+inline const char* const kPanelScrollStyle =
+    "QScrollArea{ background: transparent; border: none; }"
+    "QWidget#ModulePanelContents{ background: transparent; }"
+    "QScrollBar:vertical{ width: 6px; background: transparent; margin: 0px; }"
+    "QScrollBar::handle:vertical{ background: #555555; border-radius: 3px; min-height: 24px; }"
+    "QScrollBar::add-line:vertical, QScrollBar::sub-line:vertical{ height: 0px; }"
+    "QScrollBar::add-page:vertical, QScrollBar::sub-page:vertical{ background: transparent; }";
+
 constexpr int kImageBtnWidth = 130;
 constexpr int kImageBtnHeight = 44;
 constexpr int kPaletteBtnWidth = 150;

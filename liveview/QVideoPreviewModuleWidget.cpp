@@ -42,6 +42,7 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QSlider>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -306,7 +307,22 @@ void QVideoPreviewModuleWidget::buildRightPanel()
     m_pModuleWidget->setObjectName("moduleWidget");
     m_pModuleWidget->setFixedWidth(290);
     m_pModuleWidget->setAttribute(Qt::WA_StyledBackground);
-    auto* pPanel = new QVBoxLayout(m_pModuleWidget);
+    // A window made small by its edges is shorter than the panel: the panel then scrolls
+    // instead of squeezing its fixed-size buttons onto each other.
+    auto* pPanelFrame = new QVBoxLayout(m_pModuleWidget);
+    pPanelFrame->setContentsMargins(0, 0, 0, 0);
+    auto* pScroll = new QScrollArea(m_pModuleWidget);
+    pScroll->setObjectName("ModulePanelScroll");
+    pScroll->setFrameShape(QFrame::NoFrame);
+    pScroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    pScroll->setWidgetResizable(true);
+    pScroll->setStyleSheet(kPanelScrollStyle);
+    pScroll->viewport()->setAutoFillBackground(false);
+    auto* pContents = new QWidget;
+    pContents->setObjectName("ModulePanelContents");
+    pScroll->setWidget(pContents);
+    pPanelFrame->addWidget(pScroll);
+    auto* pPanel = new QVBoxLayout(pContents);
     pPanel->setContentsMargins(12, 12, 12, 12);
     pPanel->setSpacing(12);
     pPanel->setAlignment(Qt::AlignTop);
@@ -388,11 +404,15 @@ void QVideoPreviewModuleWidget::buildRightPanel()
                                     "url(:/Resource/Skin/imagesharpen_s.png);");
     m_pRotationBtn = makeImageButton(m_pModuleWidget, "ImageRotation", "url(:/Resource/Skin/imagerotate_n.png);",
                                      "url(:/Resource/Skin/imagerotate_s.png);");
+    // Two-button rows: the stretch makes the gap; spacing around it would only widen the panel's
+    // least width past what a scrolling panel shows.
     auto* pImageRow1 = new QHBoxLayout;
+    pImageRow1->setSpacing(0);
     pImageRow1->addWidget(m_pImageAdjustBtn);
     pImageRow1->addStretch(1);
     pImageRow1->addWidget(m_pSuperResBtn);
     auto* pImageRow2 = new QHBoxLayout;
+    pImageRow2->setSpacing(0);
     pImageRow2->addWidget(m_pSharpenBtn);
     pImageRow2->addStretch(1);
     pImageRow2->addWidget(m_pRotationBtn);
@@ -456,6 +476,7 @@ void QVideoPreviewModuleWidget::buildRightPanel()
     setImageBtnSelected(m_pSnapshotBtn, false);
     setImageBtnSelected(m_pRecordBtn, false);
     auto* pRecordRow = new QHBoxLayout;
+    pRecordRow->setSpacing(0);
     pRecordRow->addWidget(m_pSnapshotBtn);
     pRecordRow->addStretch(1);
     pRecordRow->addWidget(m_pRecordBtn);
@@ -470,6 +491,7 @@ void QVideoPreviewModuleWidget::buildRightPanel()
     setImageBtnSelected(m_pConnectBtn, false);
     setImageBtnSelected(m_pStandbyBtn, false);
     auto* pConnRow = new QHBoxLayout;
+    pConnRow->setSpacing(0);
     pConnRow->addStretch(1);
     pConnRow->addWidget(m_pConnectBtn);
     pConnRow->addSpacing(6);

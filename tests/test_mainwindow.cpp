@@ -21,10 +21,12 @@
 #include "widgets/QIconTextVBtn.h"
 #include "widgets/QMessageboxDlg.h"
 
+#include <QComboBox>
 #include <QLabel>
 #include <QPointer>
 #include <QPushButton>
 #include <QRubberBand>
+#include <QScrollArea>
 #include <QScreen>
 #include <QSignalSpy>
 #include <QWindow>
@@ -137,6 +139,44 @@ private slots:
         QCOMPARE(w.geometry().topLeft(), before.topLeft());
         QVERIFY2(qAbs(w.width() - (before.width() - 100)) <= 1, qPrintable(QString::number(w.width())));
         QCOMPARE(w.height(), before.height());
+    }
+
+    // Made small by its edges, the right panel keeps every control at its own size, apart.
+    void rightPanelHoldsAtSmallSizes()
+    {
+        TestSupport::ScopedConfigDir dir;
+        MainWindow w;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        auto* pPanel = w.liveView()->findChild<QWidget*>("moduleWidget");
+        auto* pScroll = pPanel ? pPanel->findChild<QScrollArea*>() : nullptr;
+        QVERIFY(pScroll);
+        for (const QSize& size : {QSize(800, 600), QSize(833, 625)}) {
+            w.resize(size);
+            QTRY_COMPARE(w.size(), size);
+            QCoreApplication::processEvents();
+            QList<QWidget*> parts;
+            for (QWidget* p : pPanel->findChildren<QWidget*>()) {
+                const bool bControl = qobject_cast<QAbstractButton*>(p) || qobject_cast<QComboBox*>(p)
+                                      || p->objectName() == "DivideLine";
+                if (bControl && p->isVisibleTo(pPanel) && !qobject_cast<QAbstractButton*>(p->parentWidget()))
+                    parts << p;
+            }
+            QVERIFY(parts.size() > 12);
+            for (QWidget* a : parts) {
+                const QRect ra(a->mapTo(pPanel, QPoint(0, 0)), a->size());
+                const auto name = [&](QWidget* p) { return QString("%1 %2,%3").arg(p->metaObject()->className())
+                                                            .arg(p->mapTo(pPanel, QPoint(0, 0)).y()).arg(p->height()); };
+                QVERIFY2(a->size().expandedTo(a->minimumSize()) == a->size(), qPrintable(name(a)));
+                // Nothing cut off at the right, under the scroll bar.
+                QVERIFY2(a->mapTo(pScroll, QPoint(a->width(), 0)).x() <= pScroll->viewport()->width(), qPrintable(name(a)));
+                for (QWidget* b : parts)
+                    QVERIFY2(a == b || !ra.intersects(QRect(b->mapTo(pPanel, QPoint(0, 0)), b->size())),
+                             qPrintable(name(a) + " / " + name(b)));
+            }
+            for (int i = 0; i < 3; ++i)
+                QCOMPARE(w.liveView()->navButton(i)->size(), QSize(36, 36));
+        }
     }
 
     void everyConnectionIsMade()
