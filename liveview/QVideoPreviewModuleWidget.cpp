@@ -746,7 +746,7 @@ void QVideoPreviewModuleWidget::setLiveViewVisible(bool bShow)
     m_pRangeAdjust->setPartsVisible(bLive);
     m_pOverlay->setVisible(bLive);
     if (m_pMeasureLayer)
-        m_pMeasureLayer->setLive(bLive);
+        m_pMeasureLayer->setLive(isConnected() && !m_bStandby);
     setHotPointMarkerVisible(m_pHotPointSwitch->isChecked() && isConnected() && !m_bStandby);
 
     QTimer::singleShot(0, this, [this] {

@@ -129,7 +129,8 @@ void QVideoPreviewModuleWidget::setHotPointSlot(ThermHotPointParam stHotPointPar
         m_pMeasureLayer->setView(view);
         m_pMeasureLayer->setSnapshotContext(m_nColorization, m_nDirection,
                                             QString::fromLatin1(UsbCameraLink::instance().lastPartNumber()));
-        m_pMeasureLayer->setLive(m_pOverlay->isVisible());
+        // Readings go on behind the settings pages: the alarm rules watch them.
+        m_pMeasureLayer->setLive(isConnected() && !m_bStandby);
         m_pMeasureLayer->refresh();
     }
 }
