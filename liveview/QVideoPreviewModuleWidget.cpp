@@ -850,12 +850,18 @@ void QVideoPreviewModuleWidget::updateOverlayMask()
     }
     if (region.isEmpty())
         region = QRect(0, 0, 1, 1);
+    // Where the overlay gives up area (the marker's old place), the picture window below keeps
+    // the overlay's last pixels until the picture is drawn again: without a redraw now the old
+    // marker stays up beside the new one until the next frame.
+    const bool bGivesUpArea = !(m_pOverlay->mask() - region).isEmpty();
     m_pOverlay->setMask(region);
     // Paint right after the new mask: the X server shows what the window holds there, and a
     // paint done before the change is clipped by the old mask, so the newly exposed pixels would
     // stay black until the view's own update comes round, while the old marker lingers.
     if (m_pOverlay->isVisible() && m_pOverlay->view())
         m_pOverlay->view()->viewport()->repaint();
+    if (bGivesUpArea && m_pOverlay->isVisible() && m_pVideoPlay)
+        QMetaObject::invokeMethod(m_pVideoPlay, "redrawLastFrameSlot", Qt::QueuedConnection);
 }
 
 // ---------------------------------------------------------------------------------------

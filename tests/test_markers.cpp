@@ -9,6 +9,7 @@
 #include "maintenance/BadPixelMarkerOwner.h"
 #include "maintenance/PtExItem.h"
 #include "maintenance/QSceneViewCtrl.h"
+#include "platform/render/RenderEngine.h"
 #include "support/TestSupport.h"
 #include "video/QVideoPlay.h"
 #include "video/ThermHotPointParam.h"
@@ -24,6 +25,7 @@
 #include <QSignalSpy>
 #include <QStyleOptionGraphicsItem>
 #include <QtTest>
+#include <atomic>
 
 namespace {
 
@@ -312,6 +314,14 @@ private slots:
         param.nPosY = 48;
         page.setHotPointSlot(param);
         QTest::qWait(50);
+        // A picture drawn by another client: the marker's old place is drawn over again at once.
+        static std::atomic<int> s_nPresents{0};
+        static const RenderEngineApi kCounting = {[](const RenderCreateInfo*) -> RenderHandle { return nullptr; },
+            [](RenderHandle, int, int) {}, [](RenderHandle, const RenderFrameDesc*, const RenderRect*, int) {},
+            [](RenderHandle) { ++s_nPresents; }, [](RenderHandle, const uint8_t*) {}, [](RenderHandle) {}};
+        setRenderEngine(&kCounting);
+        page.videoPlay()->m_hRender = &s_nPresents;
+        page.videoPlay()->m_bHaveRendered = true;
         // The move is checked before any event is processed.
         param.nPosX = 160;
         param.nPosY = 120;
@@ -346,6 +356,9 @@ private slots:
         const QPoint global = pOverlay->mapToGlobal(cross);
         const QImage screen = QGuiApplication::primaryScreen()->grabWindow(0, global.x(), global.y(), 1, 1).toImage();
         QCOMPARE(screen.pixelColor(0, 0), QColor(255, 255, 255));
+        QTRY_COMPARE(s_nPresents.load(), 1);
+        page.videoPlay()->stopPreview();
+        setRenderEngine(nullptr);
     }
 };
 

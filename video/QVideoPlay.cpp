@@ -181,6 +181,7 @@ void QVideoPlay::setUpRenderTarget(void* hWnd)
         api.detach(m_hRender, zero);
         api.destroy(m_hRender);
         m_hRender = nullptr;
+        m_bHaveRendered = false;
         m_hRenderWnd = nullptr;
     }
     if (!m_hRender) {
@@ -201,6 +202,7 @@ void QVideoPlay::destroyRenderTarget()
         renderEngine().destroy(m_hRender);
     m_hRender = nullptr;
     m_hRenderWnd = nullptr;
+    m_bHaveRendered = false;
 }
 
 void QVideoPlay::stopPreview()
@@ -444,6 +446,18 @@ void QVideoPlay::displayFrame(unsigned char* pBuffer, int nWidth, int nHeight)
     rect.bottom = H4 - rect.top;
     api.setSourceSize(m_hRender, W4, H4);
     api.drawFrame(m_hRender, &m_stRenderFrame, &rect, 0);
+    api.present(m_hRender);
+    m_stLastRenderRect = rect;
+    m_bHaveRendered = true;
+}
+
+void QVideoPlay::redrawLastFrameSlot()
+{
+    QMutexLocker lock(&m_Mutex);
+    if (!m_hRender || !m_bHaveRendered)
+        return;
+    const RenderEngineApi& api = renderEngine();
+    api.drawFrame(m_hRender, &m_stRenderFrame, &m_stLastRenderRect, 0);
     api.present(m_hRender);
 }
 

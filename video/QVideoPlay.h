@@ -121,6 +121,9 @@ signals:
 public slots:
     void JudgeRatioRangeSlot(ThermHotPointParam stHotPointParam);
     void setIsoTemperSlot(float fLowTemper, float fHighTemper);
+    // Draws the last shown frame again at once. Another window over the picture that gives
+    // up part of its area leaves its old pixels there until the picture is drawn again.
+    void redrawLastFrameSlot();
 
 private slots:
     void setVideoPlaySlots(void* pParam, bool bRenderToWindow);
@@ -180,6 +183,8 @@ public:
     void* m_hRenderWnd = nullptr;
     RenderCreateInfo m_stRenderCreate;
     RenderFrameDesc m_stRenderFrame;
+    RenderRect m_stLastRenderRect;
+    bool m_bHaveRendered = false;   // m_stRenderFrame holds a frame drawn to the current renderer
     unsigned char* m_pLookup = nullptr;     // 9 x 256: Y, U, V of IronRed, BlackHot, Rainbow
     std::atomic<int> m_nPaletteId{0};
     std::atomic<int> m_nZoomLeft{0};
