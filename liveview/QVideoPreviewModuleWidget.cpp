@@ -404,15 +404,11 @@ void QVideoPreviewModuleWidget::buildRightPanel()
                                     "url(:/Resource/Skin/imagesharpen_s.png);");
     m_pRotationBtn = makeImageButton(m_pModuleWidget, "ImageRotation", "url(:/Resource/Skin/imagerotate_n.png);",
                                      "url(:/Resource/Skin/imagerotate_s.png);");
-    // Two-button rows: the stretch makes the gap; spacing around it would only widen the panel's
-    // least width past what a scrolling panel shows.
     auto* pImageRow1 = new QHBoxLayout;
-    pImageRow1->setSpacing(0);
     pImageRow1->addWidget(m_pImageAdjustBtn);
     pImageRow1->addStretch(1);
     pImageRow1->addWidget(m_pSuperResBtn);
     auto* pImageRow2 = new QHBoxLayout;
-    pImageRow2->setSpacing(0);
     pImageRow2->addWidget(m_pSharpenBtn);
     pImageRow2->addStretch(1);
     pImageRow2->addWidget(m_pRotationBtn);
@@ -476,7 +472,6 @@ void QVideoPreviewModuleWidget::buildRightPanel()
     setImageBtnSelected(m_pSnapshotBtn, false);
     setImageBtnSelected(m_pRecordBtn, false);
     auto* pRecordRow = new QHBoxLayout;
-    pRecordRow->setSpacing(0);
     pRecordRow->addWidget(m_pSnapshotBtn);
     pRecordRow->addStretch(1);
     pRecordRow->addWidget(m_pRecordBtn);
@@ -490,6 +485,8 @@ void QVideoPreviewModuleWidget::buildRightPanel()
                                     "url(:/Resource/Skin/sleep_s.png);");
     setImageBtnSelected(m_pConnectBtn, false);
     setImageBtnSelected(m_pStandbyBtn, false);
+    // The 6-pixel gap is the only spacing: more would widen the panel's least width past what
+    // it shows beside its scroll bar.
     auto* pConnRow = new QHBoxLayout;
     pConnRow->setSpacing(0);
     pConnRow->addStretch(1);
