@@ -15,7 +15,9 @@
 #include <cstring>
 #include <deque>
 #include <fcntl.h>
+#include <pthread.h>
 #include <map>
+#include <atomic>
 #include <mutex>
 #include <poll.h>
 #include <sys/eventfd.h>
@@ -386,8 +388,32 @@ int enumIoctl(const Node& n, unsigned long nRequest, void* pArg)
 
 bool isNodePath(const char* pszPath) { return pszPath && nodePath() == pszPath; }
 
+// Which fds are the node's, readable without the node's lock: every close() and poll() of the
+// process asks, including those of a child forked while another thread held the lock (D-Bus's
+// autolaunch does that), which would otherwise wait for ever.
+constexpr int kMaxTrackedFd = 65536;
+std::atomic<bool> g_bNodeFd[kMaxTrackedFd];
+
+void markNodeFd(int fd, bool bNode)
+{
+    if (fd >= 0 && fd < kMaxTrackedFd)
+        g_bNodeFd[fd].store(bNode);
+}
+
+// A child forked without exec (D-Bus's autolaunch closes every inherited fd before it execs)
+// has a copy of the node's fds but not of its threads, and the node's lock may have been held at
+// the fork: to the child those fds are plain fds.
+void forgetNodeFdsInChild()
+{
+    for (std::atomic<bool>& b : g_bNodeFd)
+        b.store(false, std::memory_order_relaxed);
+}
+const int g_nAtFork = pthread_atfork(nullptr, nullptr, forgetNodeFdsInChild);
+
 bool isNodeFd(int fd)
 {
+    if (fd >= 0 && fd < kMaxTrackedFd)
+        return g_bNodeFd[fd].load();
     Node& n = node();
     std::lock_guard<std::mutex> lk(n.m);
     return n.fds.count(fd) != 0;
@@ -412,6 +438,7 @@ int nodeOpen(int nFlags)
         n.nPixFmt = switches().bUyvy ? V4L2_PIX_FMT_UYVY : V4L2_PIX_FMT_YUYV;
     }
     n.fds[fd] = OpenNode{nGeneration, (nFlags & O_NONBLOCK) != 0, false};
+    markNodeFd(fd, true);
     signal(n);
     return fd;
 }
@@ -429,6 +456,7 @@ void nodeClose(int fd)
         freeBuffers(n);
     }
     n.fds.erase(fd);
+    markNodeFd(fd, false);
     n.xuIn.clear();
     lk.unlock();
     detachUser(nGeneration);
