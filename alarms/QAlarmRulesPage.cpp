@@ -27,7 +27,8 @@ namespace {
 enum Column { ColEnable, ColSource, ColType, ColThreshold, ColHold, ColSound, ColAudioFile, ColSnapshot, ColRecord, ColNotify, ColCount };
 constexpr int kLogRows = 200;
 
-QString tr(const char* pszKey) { return langText(QString::fromLatin1(pszKey)); }
+// Through the client's language table; inside the widget classes a bare tr() would be QObject's.
+QString uiText(const char* pszKey) { return langText(QString::fromLatin1(pszKey)); }
 
 QCheckBox* checkAt(const QTableWidget* pTable, int nRow, int nCol)
 {
@@ -41,29 +42,29 @@ QAlarmRulesPage::QAlarmRulesPage(QWidget* parent) : QWidget(parent)
     setObjectName("AlarmRulesPage");
     auto* pLayout = new QVBoxLayout(this);
     pLayout->setContentsMargins(40, 10, 40, 10);
-    auto* pTitle = new QLabel(tr("Rule Param"), this);
+    auto* pTitle = new QLabel(uiText("Rule Param"), this);
     pTitle->setObjectName("Label_F5_16");
     pLayout->addWidget(pTitle);
 
     m_pTable = new QTableWidget(0, ColCount, this);
-    m_pTable->setHorizontalHeaderLabels({tr("Rule Enable"), tr("Alarm Source"), tr("Alarm Type"), tr("Alarm Threshold"),
-                                         tr("Hold Time"), tr("AlarmAudio"), tr("AudioFile"), tr("AlarmSnapshot"),
-                                         tr("AlarmRecord"), tr("AlarmNotify")});
+    m_pTable->setHorizontalHeaderLabels({uiText("Rule Enable"), uiText("Alarm Source"), uiText("Alarm Type"), uiText("Alarm Threshold"),
+                                         uiText("Hold Time"), uiText("AlarmAudio"), uiText("AudioFile"), uiText("AlarmSnapshot"),
+                                         uiText("AlarmRecord"), uiText("AlarmNotify")});
     m_pTable->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     m_pTable->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_pTable->setMinimumHeight(150);
     pLayout->addWidget(m_pTable, 2);
 
     auto* pRow = new QHBoxLayout;
-    pRow->addWidget(new QLabel(tr("AlarmDuration"), this));
+    pRow->addWidget(new QLabel(uiText("AlarmDuration"), this));
     m_pDuration = new QSpinBox(this);
     m_pDuration->setRange(1, Alarm::kMaxDurationSec);
     m_pDuration->setSuffix(QStringLiteral(" s"));
     pRow->addWidget(m_pDuration);
     pRow->addStretch(1);
-    auto* pAdd = new QPushButton(tr("Add"), this);
-    auto* pDelete = new QPushButton(tr("Delete Rule"), this);
-    auto* pSave = new QPushButton(tr("Save"), this);
+    auto* pAdd = new QPushButton(uiText("Add"), this);
+    auto* pDelete = new QPushButton(uiText("Delete Rule"), this);
+    auto* pSave = new QPushButton(uiText("Save"), this);
     for (QPushButton* pBtn : {pAdd, pDelete, pSave}) {
         pBtn->setObjectName("BtnStyle1");
         pBtn->setFixedSize(120, 32);
@@ -74,7 +75,7 @@ QAlarmRulesPage::QAlarmRulesPage(QWidget* parent) : QWidget(parent)
     connect(pDelete, &QPushButton::clicked, this, &QAlarmRulesPage::deleteRuleSlot);
     connect(pSave, &QPushButton::clicked, this, &QAlarmRulesPage::saveSlot);
 
-    pLayout->addWidget(new QLabel(tr("Alarm Log"), this));
+    pLayout->addWidget(new QLabel(uiText("Alarm Log"), this));
     m_pLog = new QListWidget(this);
     pLayout->addWidget(m_pLog, 1);
     load();
@@ -111,7 +112,7 @@ void QAlarmRulesPage::addRow(const Alarm::Rule& rule)
     };
     check(ColEnable, rule.bEnabled);
     auto* pSource = new QComboBox(m_pTable);
-    pSource->addItem(tr("AlarmSourceScene"), Alarm::kSceneSource);
+    pSource->addItem(uiText("AlarmSourceScene"), Alarm::kSceneSource);
     for (const Measure::MeasureItem& item : Measure::loadItems())
         pSource->addItem(item.qStrName, item.nId);
     if (pSource->findData(rule.nSource) < 0)   // an item deleted since: keep the rule's source visible
@@ -120,7 +121,7 @@ void QAlarmRulesPage::addRow(const Alarm::Rule& rule)
     m_pTable->setCellWidget(nRow, ColSource, pSource);
     auto* pType = new QComboBox(m_pTable);
     for (int t = 0; t < Alarm::TypeCount; ++t)
-        pType->addItem(tr(Alarm::typeKey(t)), t);
+        pType->addItem(uiText(Alarm::typeKey(t)), t);
     ConfigStore::selectComboByData(pType, rule.nType);
     m_pTable->setCellWidget(nRow, ColType, pType);
     const int nUnit = ConfigStore::getTemperUnit();
@@ -187,7 +188,7 @@ void QAlarmRulesPage::saveSlot()
     Alarm::saveAlarmDuration(m_pDuration->value());
     ConfigStore::config()->sync();
     const bool bSaved = ConfigStore::config()->status() == QSettings::NoError;
-    QTimerMessageboxWidget::showNotice(tr(bSaved ? "Save succeed" : "Save failed"), bSaved ? 0 : 1, 2000);
+    QTimerMessageboxWidget::showNotice(uiText(bSaved ? "Save succeed" : "Save failed"), bSaved ? 0 : 1, 2000);
     AlarmMonitor::announceRulesChanged();
 }
 
@@ -199,7 +200,7 @@ void QAlarmRulesPage::refreshLogSlot()
     for (int i = entries.size() - 1; i >= 0 && i >= entries.size() - kLogRows; --i) {
         const Alarm::LogEntry& e = entries[i];
         m_pLog->addItem(QStringLiteral("%1  %2  %3  %4 %5  %6")
-                            .arg(e.time.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), tr(e.bStart ? "AlarmStart" : "AlarmEnd"),
+                            .arg(e.time.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), uiText(e.bStart ? "AlarmStart" : "AlarmEnd"),
                                  e.qStrRule)
                             .arg(double(Alarm::toUnit(e.fValueC, nUnit)), 0, 'f', 1)
                             .arg(ConfigStore::getTemperUnitText(), e.files.join(QStringLiteral(", "))));

@@ -25,25 +25,26 @@
 namespace {
 constexpr int kSampleIntervalMs = 500;
 constexpr int kBins = 32;
-QString tr(const char* pszKey) { return langText(QString::fromLatin1(pszKey)); }
+// Through the client's language table; inside the widget classes a bare tr() would be QObject's.
+QString uiText(const char* pszKey) { return langText(QString::fromLatin1(pszKey)); }
 } // namespace
 
 QTrendPanel::QTrendPanel(AlarmMonitor* pMonitor, QVideoPlay* pEngine, QWidget* parent)
     : QWidget(parent, Qt::Window), m_pMonitor(pMonitor), m_pEngine(pEngine)
 {
     setObjectName("TrendPanel");
-    setWindowTitle(tr("TemperDistribute"));
+    setWindowTitle(uiText("TemperDistribute"));
     resize(900, 640);
     auto* pLayout = new QVBoxLayout(this);
     pLayout->addStretch(1);   // the charts are painted above the controls
     m_pNotes = new QPlainTextEdit(this);
-    m_pNotes->setPlaceholderText(tr("TextNote"));
+    m_pNotes->setPlaceholderText(uiText("TextNote"));
     m_pNotes->setFixedHeight(60);
     pLayout->addWidget(m_pNotes);
     auto* pRow = new QHBoxLayout;
     pRow->addStretch(1);
-    auto* pCsv = new QPushButton(tr("ExportTrend"), this);
-    auto* pReport = new QPushButton(tr("ExportReport"), this);
+    auto* pCsv = new QPushButton(uiText("ExportTrend"), this);
+    auto* pReport = new QPushButton(uiText("ExportReport"), this);
     for (QPushButton* pBtn : {pCsv, pReport}) {
         pBtn->setObjectName("BtnStyle1");
         pBtn->setFixedSize(160, 32);
@@ -59,7 +60,7 @@ QTrendPanel::QTrendPanel(AlarmMonitor* pMonitor, QVideoPlay* pEngine, QWidget* p
             return;
         QString error;
         const bool bOk = write(qStrPath, &error);
-        QTimerMessageboxWidget::showNotice(tr(bOk ? "Export successful" : "Export failed"), bOk ? 0 : 1, 2000);
+        QTimerMessageboxWidget::showNotice(uiText(bOk ? "Export successful" : "Export failed"), bOk ? 0 : 1, 2000);
     };
     connect(pCsv, &QPushButton::clicked, this, [this, run] {
         run(QStringLiteral("CSV (*.csv)"), QStringLiteral(".csv"),
@@ -137,7 +138,7 @@ bool QTrendPanel::exportTrendCsv(const QString& qStrPath, QString* pError) const
 bool QTrendPanel::exportReport(const QString& qStrPath, QString* pError) const
 {
     Alarm::ReportData data;
-    data.qStrTitle = tr("TestReport");
+    data.qStrTitle = uiText("TestReport");
     data.time = QDateTime::currentDateTime();
     data.qStrSoftware = QString::fromLatin1(thermavaVersion());
     data.nUnit = ConfigStore::getTemperUnit();
