@@ -145,6 +145,20 @@ class TestLiveViewJourney : public QObject
     QVideoPreviewModuleWidget* page() const { return m_pWindow->liveView(); }
     QRect pictureRect() const { return page()->overlay()->geometry(); }
 
+    // Only a process started with the preload library sees the emulated device: runs this
+    // executable's slot again under scripts/fakecam.sh with the emulated camera so set.
+    void rerunUnderFakeCam(const char* pszSlot, const QString& fakeConfig)
+    {
+        QVERIFY2(!qEnvironmentVariableIsSet("THERMAVA_SYSFS_ROOT"), "the emulated camera is not loaded");
+        if (TestSupport::fakeCamScript().isEmpty())
+            QSKIP("the emulated camera is not built in this tree");
+        m_pWindow->hide();
+        const TestSupport::CliRun r =
+            TestSupport::runOnFakeCam(QCoreApplication::applicationFilePath(), {pszSlot}, fakeConfig, "seed=7", 180000);
+        m_pWindow->show();
+        QVERIFY2(r.nExit == 0, qPrintable(r.out + r.err));
+    }
+
 private slots:
     void initTestCase()
     {
@@ -373,14 +387,7 @@ private slots:
     {
         const auto unplug = fakeCamUnplug();
         if (!unplug) {
-            QVERIFY2(!qEnvironmentVariableIsSet("THERMAVA_SYSFS_ROOT"), "the emulated camera is not loaded");
-            if (TestSupport::fakeCamScript().isEmpty())
-                QSKIP("the emulated camera is not built in this tree");
-            m_pWindow->hide();
-            const TestSupport::CliRun r = TestSupport::runOnFakeCam(
-                QCoreApplication::applicationFilePath(), {"journeyThroughTheV4l2Backend"}, "transport=xu", "seed=7", 180000);
-            m_pWindow->show();
-            QVERIFY2(r.nExit == 0, qPrintable(r.out + r.err));
+            rerunUnderFakeCam("journeyThroughTheV4l2Backend", "transport=xu");
             return;
         }
         MessageRecorder messages;
@@ -403,13 +410,7 @@ private slots:
     void streamOnlyThroughTheV4l2Backend()
     {
         if (!fakeCamUnplug()) {
-            if (TestSupport::fakeCamScript().isEmpty())
-                QSKIP("the emulated camera is not built in this tree");
-            m_pWindow->hide();
-            const TestSupport::CliRun r = TestSupport::runOnFakeCam(
-                QCoreApplication::applicationFilePath(), {"streamOnlyThroughTheV4l2Backend"}, "transport=none", "seed=7", 180000);
-            m_pWindow->show();
-            QVERIFY2(r.nExit == 0, qPrintable(r.out + r.err));
+            rerunUnderFakeCam("streamOnlyThroughTheV4l2Backend", "transport=none");
             return;
         }
         MessageRecorder messages;
