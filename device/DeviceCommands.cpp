@@ -326,7 +326,10 @@ QString querySerialNumberText(UsbCameraLink& link)
     int nLen = 0;
     if (!queryCommand(link, kCmdSerialNumber, nullptr, 0, reply, sizeof(reply), &nLen, kDefaultTimeoutMs))
         return QString();
-    return textUpToZero(reply, nLen);
+    const QString text = textUpToZero(reply, nLen);
+    if (!text.isEmpty())
+        link.rememberSerialNumber(text);
+    return text;
 }
 
 QString querySoftwareVersionText(UsbCameraLink& link)

@@ -68,6 +68,8 @@ void QDevCommExec::setDevConnectSlot()
             }
         } else if (link.open(m_deviceList[0])) {
             emit sendDevConnectRetSignal(ConnectOpened, true);
+            // Snapshots name the camera by its serial too; read once here, off the window's thread.
+            querySerialNumberText(link);
             return;
         }
         // The pause between passes, in short steps so that a cancel is seen.

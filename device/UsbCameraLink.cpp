@@ -65,6 +65,18 @@ QByteArray UsbCameraLink::lastPartNumber() const
     return m_lastPartNumber;
 }
 
+QString UsbCameraLink::lastSerialNumber() const
+{
+    QMutexLocker lock(&m_diagMutex);
+    return m_lastSerialNumber;
+}
+
+void UsbCameraLink::rememberSerialNumber(const QString& qStrSerial)
+{
+    QMutexLocker lock(&m_diagMutex);
+    m_lastSerialNumber = qStrSerial;
+}
+
 QString UsbCameraLink::lastOpenDetail() const
 {
     QMutexLocker lock(&m_diagMutex);
@@ -77,6 +89,7 @@ bool UsbCameraLink::open(const UsbDeviceRecord& record)
     {
         QMutexLocker lock(&m_diagMutex);
         m_lastPartNumber.clear();
+        m_lastSerialNumber.clear();
         m_lastOpenDetail.clear();
     }
     m_nDroppedFrames = 0;

@@ -40,6 +40,9 @@ public:
     OpenFailure lastOpenFailure() const { return m_eLastOpenFailure.load(); }
     // Part number read during the last open (empty when none was read).
     QByteArray lastPartNumber() const;
+    // Serial number last read from the open camera (empty until read, and after each open).
+    QString lastSerialNumber() const;
+    void rememberSerialNumber(const QString& qStrSerial);
     // The reason behind a StreamGeometry failure, in plain words (empty otherwise).
     QString lastOpenDetail() const;
 
@@ -108,6 +111,7 @@ private:
     std::atomic<OpenFailure> m_eLastOpenFailure{OpenFailure::None};
     mutable QMutex m_diagMutex;
     QByteArray m_lastPartNumber;
+    QString m_lastSerialNumber;
     QString m_lastOpenDetail;
     int m_nFrameBytes = 0;   // size of pFrame
     int m_nStreamWidth = 0;  // stream size asked of the library (frame lock)

@@ -118,7 +118,7 @@ QMeasureLayer::QMeasureLayer(QWidget* pVideoLabel, QSceneViewCtrl* pOverlay, QVi
         pEngine, &QVideoPlay::sendSnapshotFileSignal, this,
         [this](const QString& qStrPath) {
             QString error;
-            if (!m_Annotator.annotate(qStrPath, m_Sampler.latest(), &error))
+            if (!m_Annotator.annotate(qStrPath, m_Sampler.latest(), m_pEngine->pictureHasItems(), &error))
                 qWarning("Snapshot temperatures not added to %s: %s", qPrintable(qStrPath), qPrintable(error));
         },
         Qt::DirectConnection);
@@ -157,13 +157,16 @@ void QMeasureLayer::setColdSpotVisible(bool bVisible)
     changed();
 }
 
-void QMeasureLayer::setSnapshotContext(int nPalette, int nRotation, const QString& qStrPart)
+void QMeasureLayer::setSnapshotContext(int nPalette, int nRotation, const QString& qStrPart,
+                                       const QString& qStrSerial)
 {
     SnapshotMeta::Context ctx = m_Annotator.context();
     ctx.nPalette = nPalette;
     ctx.nRotation = nRotation;
     if (!qStrPart.isEmpty())
         ctx.qStrPart = qStrPart;
+    // Always the open camera's: another camera's serial must not linger in the metadata.
+    ctx.qStrSerial = qStrSerial;
     m_Annotator.setContext(ctx);
 }
 

@@ -42,7 +42,7 @@ public:
     void setColdSpotVisible(bool bVisible);
     bool isColdSpotVisible() const { return m_bColdSpot; }
     // Palette, rotation and camera identity for the snapshots' metadata.
-    void setSnapshotContext(int nPalette, int nRotation, const QString& qStrPart);
+    void setSnapshotContext(int nPalette, int nRotation, const QString& qStrPart, const QString& qStrSerial);
 
     // New readings from the latest frame: labels, cold spot, the two signals.
     void refresh();

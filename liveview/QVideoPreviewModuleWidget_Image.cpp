@@ -127,8 +127,9 @@ void QVideoPreviewModuleWidget::setHotPointSlot(ThermHotPointParam stHotPointPar
         view.nDirection = m_nDirection;
         view.overlaySize = m_pOverlay->size();
         m_pMeasureLayer->setView(view);
-        m_pMeasureLayer->setSnapshotContext(m_nColorization, m_nDirection,
-                                            QString::fromLatin1(UsbCameraLink::instance().lastPartNumber()));
+        const UsbCameraLink& link = UsbCameraLink::instance();
+        m_pMeasureLayer->setSnapshotContext(m_nColorization, m_nDirection, QString::fromLatin1(link.lastPartNumber()),
+                                            link.lastSerialNumber());
         // Readings go on behind the settings pages: the alarm rules watch them.
         m_pMeasureLayer->setLive(isConnected() && !m_bStandby);
         m_pMeasureLayer->refresh();

@@ -1,6 +1,5 @@
 #include "measure/SnapshotMeta.h"
 
-#include "app/AppFlags.h"
 #include "app/ConfigStore.h"
 #include "measure/JpegComment.h"
 #include "measure/PaletteNames.h"
@@ -268,11 +267,11 @@ Context Annotator::context() const
     return m_Context;
 }
 
-bool Annotator::annotate(const QString& qStrJpeg, const Measure::SampledFrame& frame, QString* pError) const
+bool Annotator::annotate(const QString& qStrJpeg, const Measure::SampledFrame& frame, bool bItemsInPicture,
+                         QString* pError) const
 {
     const Context ctx = context();
-    // While recording, the engine has drawn the items into the picture already.
-    if (ctx.bShowItems && !ctx.items.isEmpty() && frame.isValid() && !g_bRecording) {
+    if (ctx.bShowItems && !ctx.items.isEmpty() && frame.isValid() && !bItemsInPicture) {
         QImage picture;
         if (!picture.load(qStrJpeg, "JPEG")) {
             if (pError)

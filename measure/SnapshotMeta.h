@@ -76,7 +76,9 @@ class Annotator
 public:
     void setContext(const Context& ctx);
     Context context() const;
-    bool annotate(const QString& qStrJpeg, const Measure::SampledFrame& frame, QString* pError = nullptr) const;
+    // bItemsInPicture: the picture holds the items already (a recording draws them in).
+    bool annotate(const QString& qStrJpeg, const Measure::SampledFrame& frame, bool bItemsInPicture,
+                  QString* pError = nullptr) const;
 
 private:
     mutable QMutex m_Mutex;

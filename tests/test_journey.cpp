@@ -167,6 +167,9 @@ private slots:
         SnapshotMeta::Decoded decoded;
         QVERIFY(SnapshotMeta::decode(JpegComment::read(snapFile.readAll()), &decoded, nullptr));
         QVERIFY(decoded.frame.isValid());
+        const QJsonObject camera = decoded.meta.value("camera").toObject();
+        QCOMPARE(camera.value("serial").toString(), QString::fromStdString(sim().serialNumber()));
+        QVERIFY(!camera.value("part").toString().isEmpty());
         const double fSnapMax = decoded.meta.value("scene").toObject().value("max").toDouble();
         QSignalSpy readings(p->measureLayer(), &QMeasureLayer::sendMeasureReadingsSignal);
         QVERIFY(p->measureLayer()->addItem(Measure::ItemKind::Rect, QPoint(0, 0), QPoint(255, 191)));

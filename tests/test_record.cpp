@@ -5,6 +5,7 @@
 // disk that fills, and an engine destroyed mid-recording.
 #include "app/AppFlags.h"
 #include "app/ConfigStore.h"
+#include "measure/BurnIn.h"
 #include "platform/encoder/StreamConvertor.h"
 #include "platform/render/RenderEngine.h"
 #include "support/MediaProbe.h"
@@ -371,10 +372,22 @@ private slots:
     {
         Rig rig;
         rig.frame();
+        // Items to be shown are drawn into what is recorded, so a snapshot taken then must not
+        // draw them again: the engine says so whatever kind of recording runs.
+        QImage items(256, 192, QImage::Format_ARGB32);
+        items.fill(Qt::transparent);
+        items.setPixelColor(10, 10, Qt::red);
+        BurnIn::setOverlay(items);
+        rig.frame();
+        QVERIFY(!rig.engine->pictureHasItems());
         rig.call("setStartAlarmRecordSlots");
         QVERIFY(rig.results.isEmpty());   // alarm starts are silent
         QVERIFY(rig.engine->m_bAlarmRecording);
         rig.frames(6);   // frames are recorded while only the alarm recording runs
+        QVERIFY(rig.engine->pictureHasItems());
+        BurnIn::clear();
+        rig.frame();
+        QVERIFY(!rig.engine->pictureHasItems());
         rig.call("setSubcontractRecordTimer");
         QVERIFY(rig.engine->m_bAlarmRecording);
         rig.frames(4);
@@ -393,7 +406,7 @@ private slots:
         rig.frames(2);
         rig.stop();
         QVERIFY(!rig.engine->m_bAlarmRecording);
-        const int kFrames[] = {6, 4, 3, 2};
+        const int kFrames[] = {7, 4, 3, 2};
         QCOMPARE(rig.files.size(), 4);
         for (int k = 0; k < 4; ++k) {
             QVERIFY(rig.file(k).startsWith((k == 2 ? rig.manualDir() : rig.alarmDir()) + "/"));

@@ -382,8 +382,7 @@ void QVideoPlay::runPipeline()
     m_Stats.frameProcessed(nEntryUs, PipelineStats::nowUs());
 
     // What is shown is what is recorded, with the measurement items when they are to be shown.
-    if (m_pEncoder)
-        BurnIn::blendInto(m_pWorkBuffer, m_nWorkWidth, m_nWorkHeight);
+    m_bWorkHasItems = m_pEncoder && BurnIn::blendInto(m_pWorkBuffer, m_nWorkWidth, m_nWorkHeight);
     encodeFrame(m_pWorkBuffer, W, H);
 }
 

@@ -85,6 +85,9 @@ public:
     void setAlarmRecordDir(const QString& qStrDir);
     // A manual or alarm recording runs.
     bool isRecording();
+    // Whether the picture a snapshot takes now already holds the measurement items (drawn in
+    // for a recording), so that they are not drawn into the snapshot a second time.
+    bool pictureHasItems() const { return m_bWorkHasItems.load(); }
 
     // Test and tool access to the pipeline's state.
     int frameWidth() const { return m_nFrameWidth.load(); }
@@ -218,6 +221,7 @@ private:
 
     PipelineStats m_Stats;
 
+    std::atomic<bool> m_bWorkHasItems{false};
     std::atomic<bool> m_bHaveFrame{false};  // a frame was processed since binding
     bool m_bUpscaleReady = false;           // the super-resolution model is set up
     int m_nWorkWidth = 0;                   // size of the picture in the work buffer after

@@ -107,7 +107,8 @@ int runSnapshot(const QStringList& args)
             [&](const QString& qStrPath) {
                 qStrFile = qStrPath;
                 const Measure::SampledFrame frame = tap.latest();
-                if (!annotator.annotate(qStrPath, frame, &qStrMetaError) && qStrMetaError.isEmpty())
+                if (!annotator.annotate(qStrPath, frame, run.engine()->pictureHasItems(), &qStrMetaError) &&
+                    qStrMetaError.isEmpty())
                     qStrMetaError = QStringLiteral("the temperatures could not be added");
                 if (bRadiometric)
                     temperatures = SnapshotMeta::pictureTemperatures(frame, measure.emissivity, picture.nRotate,
