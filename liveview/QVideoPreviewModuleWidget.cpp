@@ -114,6 +114,10 @@ QVideoPreviewModuleWidget::QVideoPreviewModuleWidget(QWidget* parent) : QWidget(
     m_pTempRule = new QTempRule;
     m_pTempRule->moveToThread(&m_tempRuleThread);
     m_pOverlayTimer = new QTimer(this);
+    m_pRevealTimer = new QTimer(this);
+    m_pRevealTimer->setSingleShot(true);
+    m_pRevealTimer->setInterval(250);
+    connect(m_pRevealTimer, &QTimer::timeout, this, &QVideoPreviewModuleWidget::revealOverlay);
     m_pConnectCheckTimer = new QTimer(this);
     m_pLoadingDlg = new QLoadingMsgDlg(this);
     m_videoThread.start(QThread::InheritPriority);
@@ -535,6 +539,7 @@ void QVideoPreviewModuleWidget::makeConnections()
     connect(pPlay, SIGNAL(sendRecordResultSignals(int)), this, SLOT(setDealRecordResultSlots(const int)));
     connect(pPlay, SIGNAL(sendVideoWidgetUpdateSignal(bool)), this, SLOT(setVideoWidgetUpdateSlot(bool)));
     connect(pPlay, SIGNAL(sendSuperResRefusedSignal()), this, SLOT(setSuperResRefusedSlot()));
+    connect(pPlay, SIGNAL(sendLastFrameRedrawnSignal()), this, SLOT(lastFrameRedrawnSlot()));
 
     // Page and thermal data worker.
     connect(this, SIGNAL(SendTimerStatusSignals(bool)), pRule, SLOT(GetTimerStatusSlot(bool)));
@@ -768,97 +773,6 @@ void QVideoPreviewModuleWidget::addModuleWidget(QWidget* pWidget)
         pWidget->setObjectName("MiddleModuleWidget");
     pWidget->setAttribute(Qt::WA_StyledBackground);
     pWidget->setStyleSheet(QString("QWidget#%1 { background-color: transparent; }").arg(pWidget->objectName()));
-}
-
-// ---------------------------------------------------------------------------------------
-// Overlay
-
-void QVideoPreviewModuleWidget::placeOverlay()
-{
-    QLabel* pLabel = m_pVideoWnd->videoLabel();
-    const QPoint corner = pLabel->mapToGlobal(QPoint(0, 0));
-    int W = m_pVideoPlay->frameWidth();
-    int H = m_pVideoPlay->frameHeight();
-    if (m_nDirection == 1 || m_nDirection == 3)
-        std::swap(W, H);
-    const QRect fit = LiveViewGeometry::fitPicture(W, H, pLabel->size());
-    if (fit.isEmpty())
-        return;
-    const QRect target(corner + fit.topLeft(), fit.size());
-    if (m_pOverlay->geometry() != target) {
-        m_pOverlay->setGeometry(target);
-        updateOverlayMask();
-    }
-}
-
-void QVideoPreviewModuleWidget::placeHoverLabels()
-{
-    if (m_bHaveTopHoverPos)
-        setHoverLabelPos(m_pTopHoverLabel, m_ptTopHoverPos);
-    if (m_bHaveBottomHoverPos)
-        setHoverLabelPos(m_pBottomHoverLabel, m_ptBottomHoverPos);
-}
-
-void QVideoPreviewModuleWidget::updateOverlayMask()
-{
-    // Without a compositing window manager a translucent window is drawn opaque and would
-    // hide the picture: the mask keeps exactly the painted pixels of the logo and the marker.
-    if (!m_pOverlay)
-        return;
-    QRegion region;
-    static const QRegion logoRegion = [] {
-        const QImage logo(":/Resource/Skin/LOGO_CN.png");
-        if (logo.isNull())
-            return QRegion();
-        return QRegion(QBitmap::fromImage(logo.createAlphaMask(Qt::ThresholdAlphaDither))).translated(10, 10);
-    }();
-    region += logoRegion;
-
-    QGraphicsView* pView = m_pOverlay->view();
-    QWidget* pViewport = pView->viewport();
-    // Where the view really draws the scene (frame, alignment), in overlay coordinates.
-    const QPoint origin = pViewport->mapTo(m_pOverlay, QPoint(0, 0));
-    // The mask is cut from the view's own drawing, so both agree to the pixel whatever the
-    // fonts, resolution or antialiasing.
-    auto addPainted = [&](QRect area) {
-        area &= m_pOverlay->rect() & QRect(origin, pViewport->size());
-        if (area.isEmpty())
-            return;
-        QImage image = pViewport->grab(area.translated(-origin)).toImage();
-        if (image.size() != area.size())
-            image = image.scaled(area.size());
-        region += QRegion(QBitmap::fromImage(image.createAlphaMask(Qt::ThresholdAlphaDither))).translated(area.topLeft());
-    };
-    PtExItem* pMarker = m_pOverlay->marker();
-    if (pMarker && pMarker->isVisible() && pMarker->showFlag()) {
-        // The cross and the label reach well outside the item's bounding rectangle.
-        const QPoint at = origin + pView->mapFromScene(QPointF(pMarker->pointX(), pMarker->pointY()));
-        QRect area(at - QPoint(6, 6), QSize(13, 13));
-        QFont font("Arial", 10);
-        font.setWeight(63);
-        QRect text = QFontMetrics(font, pViewport).boundingRect(pMarker->labelText());
-        text.translate(at + pMarker->computeLabelPos().toPoint());
-        area |= text.adjusted(-6, -6, 6, 6);
-        addPainted(area);
-    }
-    if (m_pMeasureLayer) {
-        for (const QRect& area : m_pMeasureLayer->paintedAreas())
-            addPainted(pView->mapFromScene(QRectF(area)).boundingRect().translated(origin));
-    }
-    if (region.isEmpty())
-        region = QRect(0, 0, 1, 1);
-    // Where the overlay gives up area (the marker's old place), the picture window below keeps
-    // the overlay's last pixels until the picture is drawn again: without a redraw now the old
-    // marker stays up beside the new one until the next frame.
-    const bool bGivesUpArea = !(m_pOverlay->mask() - region).isEmpty();
-    m_pOverlay->setMask(region);
-    // Paint right after the new mask: the X server shows what the window holds there, and a
-    // paint done before the change is clipped by the old mask, so the newly exposed pixels would
-    // stay black until the view's own update comes round, while the old marker lingers.
-    if (m_pOverlay->isVisible() && m_pOverlay->view())
-        m_pOverlay->view()->viewport()->repaint();
-    if (bGivesUpArea && m_pOverlay->isVisible() && m_pVideoPlay)
-        QMetaObject::invokeMethod(m_pVideoPlay, "redrawLastFrameSlot", Qt::QueuedConnection);
 }
 
 // ---------------------------------------------------------------------------------------

@@ -6,6 +6,8 @@
 
 #include <QList>
 #include <QPoint>
+#include <QRegion>
+#include <QVector>
 #include <QThread>
 #include <QWidget>
 
@@ -137,6 +139,8 @@ signals:
 
 public slots:
     void setJudgeDevConnStatusTimer();
+    // The engine has drawn its last picture again (asked for by the overlay).
+    void lastFrameRedrawnSlot();
     void setScreenshotBtnSlots();
     void setVideoRecordBtnSlots();
     void setDealSnapshotResultSlots(int bFlag);
@@ -249,6 +253,8 @@ private:
     void applySuperResolutionLocally();
     void reapplyZoom();
     void updateOverlayMask();
+    void revealOverlay();
+    void showOverlayMask(const QRegion& region);
     void setHoverLabelPos(QUnitLabel* pLabel, const QPoint& point);
 
     QThread m_videoThread;
@@ -310,6 +316,13 @@ private:
     QIconTextHBtn* m_pStandbyBtn = nullptr;
 
     QTimer* m_pOverlayTimer = nullptr;
+    // The overlay's mask in two steps (see updateOverlayMask): what is to be shown once the
+    // engine has drawn its picture again, and the pieces on screen now.
+    QTimer* m_pRevealTimer = nullptr;
+    QRegion m_pendingMask;
+    QVector<QRegion> m_pendingPieces;
+    QVector<QRegion> m_shownPieces;
+    int m_nRedrawsPending = 0;
     QTimer* m_pConnectCheckTimer = nullptr;
     QLoadingMsgDlg* m_pLoadingDlg = nullptr;
     QMessageboxDlg* m_pConnectingDlg = nullptr;

@@ -453,11 +453,13 @@ void QVideoPlay::displayFrame(unsigned char* pBuffer, int nWidth, int nHeight)
 void QVideoPlay::redrawLastFrameSlot()
 {
     QMutexLocker lock(&m_Mutex);
-    if (!m_hRender || !m_bHaveRendered)
-        return;
-    const RenderEngineApi& api = renderEngine();
-    api.drawFrame(m_hRender, &m_stRenderFrame, &m_stLastRenderRect, 0);
-    api.present(m_hRender);
+    if (m_hRender && m_bHaveRendered) {
+        const RenderEngineApi& api = renderEngine();
+        api.drawFrame(m_hRender, &m_stRenderFrame, &m_stLastRenderRect, 0);
+        api.present(m_hRender);
+    }
+    lock.unlock();
+    emit sendLastFrameRedrawnSignal();
 }
 
 // ---------------------------------------------------------------------------------------

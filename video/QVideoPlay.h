@@ -117,6 +117,8 @@ signals:
     // A recording segment file was opened (one per segment); a snapshot file was written.
     void sendRecordFileSignal(QString qStrPath);
     void sendSnapshotFileSignal(QString qStrPath);
+    // Answers each redrawLastFrameSlot, whether or not there was a picture to draw.
+    void sendLastFrameRedrawnSignal();
     // Super-resolution was on but could not run on this picture (no usable network, a picture
     // size the network was not made for, a failed run): the engine switched it off.
     void sendSuperResRefusedSignal();

@@ -27,6 +27,8 @@ struct SdlRenderer
     int nSrcWidth = 0;
     int nSrcHeight = 0;
     bool bDrawn = false;
+    // X11 only: SDL's own connection, to wait until the server has taken what was presented.
+    void* pDisplay = nullptr;
 };
 
 // SDL's video subsystem is reference-counted; the mutex keeps two engines from racing on it.
@@ -100,6 +102,36 @@ void followWindowSize(SDL_Window* pWindow)
 #endif
 }
 
+void* x11Display(SDL_Window* pWindow)
+{
+#if defined(SDL_VIDEO_DRIVER_X11)
+    SDL_SysWMinfo wm;
+    SDL_VERSION(&wm.version);
+    if (SDL_GetWindowWMInfo(pWindow, &wm) && wm.subsystem == SDL_SYSWM_X11)
+        return wm.info.x11.display;
+#endif
+    (void)pWindow;
+    return nullptr;
+}
+
+// Waits until the X server has processed the picture just presented. Windows drawn by other
+// connections over the picture (the overlay) rely on it: the overlay shows its new marker only
+// after the picture has covered the old one, and the server must see the two in that order.
+void syncWithServer(void* pDisplay)
+{
+#if defined(SDL_VIDEO_DRIVER_X11)
+    if (!pDisplay)
+        return;
+    using SyncFn = int (*)(Display*, int);
+    static void* s_lib = SDL_LoadObject("libX11.so.6");
+    static const auto s_pfnSync = s_lib ? reinterpret_cast<SyncFn>(SDL_LoadFunction(s_lib, "XSync")) : nullptr;
+    if (s_pfnSync)
+        s_pfnSync(static_cast<Display*>(pDisplay), 0);
+#else
+    (void)pDisplay;
+#endif
+}
+
 RenderHandle sdlCreate(const RenderCreateInfo* pInfo)
 {
     if (!pInfo || !pInfo->hWnd)
@@ -115,6 +147,7 @@ RenderHandle sdlCreate(const RenderCreateInfo* pInfo)
         return nullptr;
     }
     followWindowSize(p->pWindow);
+    p->pDisplay = x11Display(p->pWindow);
     p->pRenderer = SDL_CreateRenderer(p->pWindow, -1, SDL_RENDERER_ACCELERATED);
     if (!p->pRenderer)
         p->pRenderer = SDL_CreateRenderer(p->pWindow, -1, SDL_RENDERER_SOFTWARE);
@@ -202,6 +235,7 @@ void sdlPresent(RenderHandle h)
     if (!p || !p->bDrawn)
         return;
     SDL_RenderPresent(p->pRenderer);
+    syncWithServer(p->pDisplay);
 }
 
 void sdlDetach(RenderHandle h, const uint8_t*)
