@@ -411,9 +411,14 @@ int runWatch(const QStringList& args)
     };
     Watch watch(options);
     nExit = CliExit::kOk;
+    bool bWaiting = false;   // lost and waited for: its return is reported too
     while (timeLeft()) {
         CliSession session(connect);
         const int nConnect = session.connect(&error);
+        if (nConnect == CliExit::kOk && bWaiting) {
+            bWaiting = false;
+            cliFail(CliExit::kOk, QStringLiteral("the camera is back"));
+        }
         if (nConnect != CliExit::kOk) {
             if (!options.bReconnect) {
                 nExit = cliFail(nConnect, error);
@@ -434,6 +439,7 @@ int runWatch(const QStringList& args)
                 nExit = CliExit::kFailed;
                 break;
             }
+            bWaiting = true;
         }
     }
     std::signal(SIGINT, SIG_DFL);
