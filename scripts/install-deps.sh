@@ -12,7 +12,7 @@ PACKAGES=(
   libsdl2-dev
   libudev-dev
   libusb-1.0-0-dev
-  xvfb xauth x11-utils
+  xvfb xauth x11-utils dbus-daemon
   fonts-wqy-microhei
   clang libclang-rt-14-dev
   python3 desktop-file-utils appstream

@@ -13,6 +13,7 @@
 #include "test_liveview_support.h"
 #include "alarms/QTrendPanel.h"
 #include "maintenance/PtExItem.h"
+#include "platform/desktop/DesktopNotify.h"
 #include "maintenance/QSceneViewCtrl.h"
 #include "video/QVideoPlay.h"
 #include "widgets/QIconTextVBtn.h"
@@ -30,6 +31,10 @@
 #include <QListWidget>
 #include <QTableWidget>
 #include <QtTest>
+#include <algorithm>
+#ifdef THERMAVA_HAVE_DBUS
+#include <QDBusConnection>
+#endif
 
 using namespace Alarm;
 
@@ -42,6 +47,46 @@ Sample sceneSample(qint64 nMs, float fMax, float fMin = 20.0f, float fAvg = 25.0
     s.scene = {fMax, fMin, fAvg};
     return s;
 }
+
+// A WAV file of a square wave at nRate Hz, two equal channels, 16 bits.
+bool writeSquareWav(const QString& qStrPath, int nRate, int nFrames, int nPeriod, int16_t nAmplitude)
+{
+    QByteArray data;
+    for (int i = 0; i < nFrames; ++i) {
+        const int16_t v = (i % nPeriod) < nPeriod / 2 ? nAmplitude : int16_t(-nAmplitude);
+        data.append(reinterpret_cast<const char*>(&v), 2).append(reinterpret_cast<const char*>(&v), 2);
+    }
+    QByteArray wav;
+    QDataStream out(&wav, QIODevice::WriteOnly);
+    out.setByteOrder(QDataStream::LittleEndian);
+    out.writeRawData("RIFF", 4);
+    out << quint32(36 + data.size());
+    out.writeRawData("WAVEfmt ", 8);
+    out << quint32(16) << quint16(1) << quint16(2) << quint32(nRate) << quint32(nRate * 4) << quint16(4) << quint16(16);
+    out.writeRawData("data", 4);
+    out << quint32(data.size());
+    out.writeRawData(data.constData(), data.size());
+    QFile file(qStrPath);
+    return file.open(QIODevice::WriteOnly) && file.write(wav) == wav.size();
+}
+
+#ifdef THERMAVA_HAVE_DBUS
+// Stands in for the desktop's notification service.
+class NotificationRecorder : public QObject
+{
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
+public:
+    QStringList received;   // "summary: body" of each notification
+public slots:
+    uint Notify(const QString&, uint, const QString&, const QString& summary, const QString& body, const QStringList&,
+                const QVariantMap&, int)
+    {
+        received << summary + ": " + body;
+        return uint(received.size());
+    }
+};
+#endif
 
 } // namespace
 
@@ -325,6 +370,145 @@ private slots:
         QVERIFY2(qStrText.contains("Cabinet"), qPrintable(qStrText));
         QVERIFY2(qStrText.contains(QString::number(start.value("value").toDouble(), 'f', 1)), qPrintable(qStrText));
         QCOMPARE(qStrText.count('\f'), 3);   // cover, snapshot, alarms with trend and notes
+    }
+
+    // An alarm's desktop actions, through the monitor as the window runs them: a notification
+    // naming the rule and the temperature reaches the notification service, and a sound file
+    // plays in full. Runs this executable again on a private session bus, with SDL's audio
+    // written to a file, so both are seen from the outside.
+    void alarmReachesTheDesktop()
+    {
+#ifndef THERMAVA_HAVE_DBUS
+        QSKIP("built without D-Bus");
+#else
+        const QString qStrDir = qEnvironmentVariable("THERMAVA_TEST_DESKTOP_DIR");
+        if (qStrDir.isEmpty()) {
+            const QString qStrRunSession = QStandardPaths::findExecutable("dbus-run-session");
+            if (qStrRunSession.isEmpty())
+                QSKIP("dbus-run-session is not installed");
+            QTemporaryDir dir;
+            QProcess child;
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.insert("THERMAVA_TEST_DESKTOP_DIR", dir.path());
+            env.insert("SDL_AUDIODRIVER", "disk");
+            env.insert("SDL_DISKAUDIOFILE", dir.path() + "/out.raw");
+            child.setProcessEnvironment(env);
+            child.setProcessChannelMode(QProcess::MergedChannels);
+            child.start(qStrRunSession, {"--", QCoreApplication::applicationFilePath(), "alarmReachesTheDesktop"});
+            if (!child.waitForFinished(60000))
+                child.kill();
+            QVERIFY2(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0, child.readAll().constData());
+            return;
+        }
+        TestSupport::initCommon();
+        TestSupport::ScopedConfigDir config;
+        // On a bus where no notification service runs, nothing is sent and that is said.
+        QVERIFY(QDBusConnection::sessionBus().isConnected());
+        QVERIFY(!DesktopNotify::isAvailable());
+        QVERIFY(!DesktopNotify::notify("Thermava", "nobody listens"));
+        NotificationRecorder recorder;
+        QDBusConnection service = QDBusConnection::connectToBus(QDBusConnection::SessionBus, "notifications");
+        QVERIFY(service.registerObject("/org/freedesktop/Notifications", &recorder, QDBusConnection::ExportAllSlots));
+        QVERIFY(service.registerService("org.freedesktop.Notifications"));
+
+        // 0.3 s of a 200 Hz square wave at 48 kHz stereo; the output is 44.1 kHz mono.
+        QVERIFY(writeSquareWav(qStrDir + "/tone.wav", 48000, 14400, 240, 12000));
+        QFile bad(qStrDir + "/bad.wav");   // its format chunk claims more than the file holds
+        QVERIFY(bad.open(QIODevice::WriteOnly) && bad.write(QByteArray("RIFF\x24\0\0\0WAVEfmt \xff\xff\0\0", 20)) == 20);
+        bad.close();
+        Rule hot;
+        hot.bSound = hot.bNotify = true;
+        hot.qStrAudioFile = qStrDir + "/tone.wav";
+        Rule cold;
+        cold.nType = BelowMin;
+        cold.fThresholdC = 10.0f;
+        cold.bSound = true;
+        cold.qStrAudioFile = bad.fileName();
+        saveRules({hot, cold});
+        AlarmMonitor monitor;
+        monitor.setLogPath(qStrDir + "/AlarmLog.csv");
+        monitor.feed(sceneSample(0, 65.5f));
+        QTRY_COMPARE_WITH_TIMEOUT(recorder.received.size(), 1, 5000);
+        QCOMPARE(recorder.received[0], "Thermava: " + ruleText(hot) + ": 65.5 \u2103");
+
+        const auto output = [&qStrDir] {
+            QFile file(qStrDir + "/out.raw");
+            file.open(QIODevice::ReadOnly);
+            const QByteArray bytes = file.readAll();
+            return std::vector<int16_t>(reinterpret_cast<const int16_t*>(bytes.constData()),
+                                        reinterpret_cast<const int16_t*>(bytes.constData()) + bytes.size() / 2);
+        };
+        const auto loud = [](int16_t v) { return std::abs(int(v)) > 1000; };
+        // Wait until the sound and a good stretch of silence after it are in the file.
+        QTRY_VERIFY_WITH_TIMEOUT(([&] {
+                                     const std::vector<int16_t> out = output();
+                                     const auto first = std::find_if(out.begin(), out.end(), loud);
+                                     return first != out.end() && out.end() - first > 13230 + 8192;
+                                 }()),
+                                 10000);
+        const std::vector<int16_t> out = output();
+        const auto first = std::find_if(out.begin(), out.end(), loud);
+        const auto last = std::find_if(out.rbegin(), out.rend(), loud).base();
+        QVERIFY2(std::abs(int(last - first) - 13230) < 200, qPrintable(QString::number(last - first)));
+        const long nFull = std::count_if(first, last, [](int16_t v) { return std::abs(std::abs(int(v)) - 12000) < 1500; });
+        QVERIFY2(nFull > (last - first) * 8 / 10, qPrintable(QString::number(nFull)));
+
+        // A damaged sound file is reported; the alarm still goes into the log.
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^Alarm sound: cannot play .*/bad.wav: .+"));
+        monitor.feed(sceneSample(200, 65.5f, 5.0f));
+        QCOMPARE(monitor.log().read().size(), 2);
+        QCOMPARE(recorder.received.size(), 1);
+#endif
+    }
+
+    // The camera vanishing under `watch` (another program power-cycles the shared simulated
+    // camera): without --reconnect watch ends with code 1; with it, watch says so, waits, says
+    // when the camera is back, and raises the alarm again. Both run side by side, each on a
+    // camera of its own.
+    void watchWaitsForALostCamera()
+    {
+        QTemporaryDir states[2];
+        QProcess watches[2];
+        QString out[2], err[2];
+        const auto sim = [&states](int i) { return "statedir=" + states[i].path() + ";seed=5"; };
+        for (int i = 0; i < 2; ++i) {
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.insert("THERMAVA_SIM", sim(i));
+            watches[i].setProcessEnvironment(env);
+            QStringList args{"watch", "--above", "60", "--json", "--seconds", "30", "-o", states[i].path()};
+            if (i)
+                args << "--reconnect";
+            watches[i].start(TestSupport::cliPath(), args);
+            QVERIFY(watches[i].waitForStarted());
+        }
+        // The power goes at the first alarm; the waiting watch is stopped after the next one, as
+        // systemd would stop it.
+        for (int i = 0; i < 2; ++i) {
+            while (watches[i].state() == QProcess::Running && !watches[i].canReadLine())
+                watches[i].waitForReadyRead(10000);
+            const TestSupport::CliRun cut = TestSupport::runCli({"sim", "reset", "--no-wait"}, sim(i) + ";restartms=500");
+            QVERIFY2(cut.nExit == 0, qPrintable(cut.err));
+        }
+        QStringList events[2];
+        for (int i = 0; i < 2; ++i) {
+            do
+                out[i] += QString::fromUtf8(watches[i].readAll());
+            while (out[i].count('\n') < 2 + i && watches[i].waitForReadyRead(10000));
+            if (i)
+                watches[i].terminate();
+            if (!watches[i].waitForFinished(10000))
+                watches[i].kill();
+            out[i] += QString::fromUtf8(watches[i].readAll());
+            err[i] = QString::fromUtf8(watches[i].readAllStandardError());
+            for (const QString& line : out[i].split('\n', Qt::SkipEmptyParts))
+                events[i] << QJsonDocument::fromJson(line.toUtf8()).object().value("event").toString();
+        }
+        QVERIFY2(watches[0].exitStatus() == QProcess::NormalExit && watches[0].exitCode() == 1, qPrintable(out[0] + err[0]));
+        QCOMPARE(events[0], (QStringList{"start", "end"}));
+        QVERIFY2(err[0].endsWith("thermava-cli: the camera was lost\n"), qPrintable(err[0]));
+        QVERIFY2(watches[1].exitStatus() == QProcess::NormalExit && watches[1].exitCode() == 0, qPrintable(out[1] + err[1]));
+        QCOMPARE(events[1], (QStringList{"start", "end", "start", "end"}));
+        QVERIFY2(err[1].contains("the camera was lost; waiting for it\nthermava-cli: the camera is back\n"), qPrintable(err[1]));
     }
 };
 
