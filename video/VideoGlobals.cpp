@@ -1,6 +1,7 @@
 #include "video/VideoGlobals.h"
 
-#include <QElapsedTimer>
+#include <chrono>
+#include <cstdint>
 
 std::atomic<int> g_nFrameWidth{0};
 std::atomic<int> g_nFrameHeight{0};
@@ -11,13 +12,10 @@ std::atomic<TickSource> g_tickSource{nullptr};
 
 uint32_t monotonicTick()
 {
-    // Milliseconds of the monotonic clock, truncated to 32 bits like a tick count.
-    static QElapsedTimer s_timer = [] {
-        QElapsedTimer t;
-        t.start();
-        return t;
-    }();
-    return uint32_t(quint64(s_timer.msecsSinceReference()));
+    // Milliseconds of the monotonic clock, truncated to 32 bits like a tick count. (A started
+    // QElapsedTimer's msecsSinceReference() is its fixed starting point, not the time now.)
+    const auto now = std::chrono::steady_clock::now().time_since_epoch();
+    return uint32_t(uint64_t(std::chrono::duration_cast<std::chrono::milliseconds>(now).count()));
 }
 } // namespace
 
