@@ -59,7 +59,7 @@ void fakeDraw(RenderHandle, const RenderFrameDesc* f, const RenderRect* r, int)
 void fakePresent(RenderHandle) { ++g_fake.nPresent; }
 void fakeDetach(RenderHandle, const uint8_t*) { ++g_fake.nDetach; }
 void fakeDestroy(RenderHandle) { ++g_fake.nDestroy; }
-const RenderEngineApi kFakeRenderer = {fakeCreate, fakeSize, fakeDraw, fakePresent, fakeDetach, fakeDestroy};
+const RenderEngineApi kFakeRenderer = {fakeCreate, fakeSize, fakeDraw, fakePresent, fakeDetach, fakeDestroy, nullptr};
 
 // ---- a super-resolution stage that can be held up -------------------------------------------
 struct GatedStage
@@ -374,6 +374,10 @@ private slots:
 
     void liveness()
     {
+        // The real tick count moves with the clock (a stuck one keeps every stream "alive").
+        const uint32_t nStart = videoTickCount();
+        QTest::qWait(30);
+        QVERIFY(videoTickCount() - nStart >= 25);
         setTickSourceForTests(fakeTick);
         QVideoPlay engine;
         g_tick = 100;   // a clock that has barely started must not look like a live stream
