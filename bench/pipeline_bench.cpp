@@ -57,7 +57,7 @@ void nullDraw(RenderHandle, const RenderFrameDesc* f, const RenderRect*, int)
 void nullPresent(RenderHandle) {}
 void nullDetach(RenderHandle, const uint8_t*) {}
 void nullDestroy(RenderHandle) {}
-const RenderEngineApi kNullRenderer = {nullCreate, nullSize, nullDraw, nullPresent, nullDetach, nullDestroy};
+const RenderEngineApi kNullRenderer = {nullCreate, nullSize, nullDraw, nullPresent, nullDetach, nullDestroy, nullptr};
 
 bool noModel() { return false; }
 bool noRun(const unsigned char*, unsigned char*, int, int, float) { return false; }

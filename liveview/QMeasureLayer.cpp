@@ -318,13 +318,18 @@ void QMeasureLayer::paint(QPainter* p)
         const MeasureReading r = i < m_Readings.size() ? m_Readings[i] : MeasureReading();
         haloText(p, labelAt, labelOf(item, r), colour);
     }
-    if (m_bColdSpot && m_Scene.bValid) {
-        const QPointF c = toOverlay(m_Scene.ptCold);
-        cross(p, c, kColdColour);
-        haloText(p, c + QPointF(8, 14), degrees(m_Scene.fMin), kColdColour);
-    }
     if (!m_qStrCursor.isEmpty())
         haloText(p, QPointF(m_ptCursor) + QPointF(14, 20), m_qStrCursor, kItemColour);
+}
+
+void QMeasureLayer::paintColdSpot(QPainter* p)
+{
+    if (!m_bLive || !m_View.isValid() || !m_bColdSpot || !m_Scene.bValid)
+        return;
+    p->setRenderHint(QPainter::Antialiasing);
+    const QPointF c = toOverlay(m_Scene.ptCold);
+    cross(p, c, kColdColour);
+    haloText(p, c + QPointF(8, 14), degrees(m_Scene.fMin), kColdColour);
 }
 
 QVector<QRect> QMeasureLayer::paintedAreas() const
@@ -346,10 +351,6 @@ QVector<QRect> QMeasureLayer::paintedAreas() const
         areas.append(area.adjusted(-8, -8, 8, 8));
         // Labels reach up to 160 pixels right and 70 down of the item's corner.
         areas.append(QRect(area.topLeft() - QPoint(8, 24), QSize(area.width() + 170, 90)));
-    }
-    if (m_bColdSpot && m_Scene.bValid) {
-        const QPoint c = toOverlay(m_Scene.ptCold).toPoint();
-        areas.append(QRect(c - QPoint(8, 8), QSize(90, 32)));
     }
     if (!m_qStrCursor.isEmpty())
         areas.append(textArea(QPointF(m_ptCursor) + QPointF(14, 20), m_qStrCursor));

@@ -58,6 +58,9 @@ public:
     // Overlay areas this layer paints into, for the overlay's window mask.
     QVector<QRect> paintedAreas() const;
     void paint(QPainter* pPainter);
+    // The cold spot moves with every frame, so it is laid over the picture with it (as the hot
+    // spot is) rather than drawn on the overlay: in overlay coordinates.
+    void paintColdSpot(QPainter* pPainter);
 
 signals:
     void sendMeasureReadingsSignal(QVector<Measure::MeasureReading> readings);

@@ -114,10 +114,6 @@ QVideoPreviewModuleWidget::QVideoPreviewModuleWidget(QWidget* parent) : QWidget(
     m_pTempRule = new QTempRule;
     m_pTempRule->moveToThread(&m_tempRuleThread);
     m_pOverlayTimer = new QTimer(this);
-    m_pRevealTimer = new QTimer(this);
-    m_pRevealTimer->setSingleShot(true);
-    m_pRevealTimer->setInterval(250);
-    connect(m_pRevealTimer, &QTimer::timeout, this, &QVideoPreviewModuleWidget::revealOverlay);
     m_pConnectCheckTimer = new QTimer(this);
     m_pLoadingDlg = new QLoadingMsgDlg(this);
     m_videoThread.start(QThread::InheritPriority);
@@ -200,6 +196,10 @@ void QVideoPreviewModuleWidget::buildPictureColumn()
     // window the picture is rendered into.
     m_pOverlay = new QSceneViewCtrl(this);
     m_pOverlay->hide();
+    // The hot spot marker keeps its state here but is laid over the picture by the renderer
+    // (updateMarkerPicture); the overlay window itself does not draw it.
+    if (m_pOverlay->marker())
+        m_pOverlay->marker()->setOpacity(0.0);
 
     m_pTemperScaleWidget = new QWidget(this);
     m_pTemperScaleWidget->setObjectName("TemperScaleWidget");
@@ -539,7 +539,6 @@ void QVideoPreviewModuleWidget::makeConnections()
     connect(pPlay, SIGNAL(sendRecordResultSignals(int)), this, SLOT(setDealRecordResultSlots(const int)));
     connect(pPlay, SIGNAL(sendVideoWidgetUpdateSignal(bool)), this, SLOT(setVideoWidgetUpdateSlot(bool)));
     connect(pPlay, SIGNAL(sendSuperResRefusedSignal()), this, SLOT(setSuperResRefusedSlot()));
-    connect(pPlay, SIGNAL(sendLastFrameRedrawnSignal()), this, SLOT(lastFrameRedrawnSlot()));
 
     // Page and thermal data worker.
     connect(this, SIGNAL(SendTimerStatusSignals(bool)), pRule, SLOT(GetTimerStatusSlot(bool)));

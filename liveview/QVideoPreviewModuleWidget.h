@@ -6,8 +6,7 @@
 
 #include <QList>
 #include <QPoint>
-#include <QRegion>
-#include <QVector>
+#include <QImage>
 #include <QThread>
 #include <QWidget>
 
@@ -139,8 +138,6 @@ signals:
 
 public slots:
     void setJudgeDevConnStatusTimer();
-    // The engine has drawn its last picture again (asked for by the overlay).
-    void lastFrameRedrawnSlot();
     void setScreenshotBtnSlots();
     void setVideoRecordBtnSlots();
     void setDealSnapshotResultSlots(int bFlag);
@@ -253,8 +250,7 @@ private:
     void applySuperResolutionLocally();
     void reapplyZoom();
     void updateOverlayMask();
-    void revealOverlay();
-    void showOverlayMask(const QRegion& region);
+    void updateMarkerPicture();
     void setHoverLabelPos(QUnitLabel* pLabel, const QPoint& point);
 
     QThread m_videoThread;
@@ -316,13 +312,7 @@ private:
     QIconTextHBtn* m_pStandbyBtn = nullptr;
 
     QTimer* m_pOverlayTimer = nullptr;
-    // The overlay's mask in two steps (see updateOverlayMask): what is to be shown once the
-    // engine has drawn its picture again, and the pieces on screen now.
-    QTimer* m_pRevealTimer = nullptr;
-    QRegion m_pendingMask;
-    QVector<QRegion> m_pendingPieces;
-    QVector<QRegion> m_shownPieces;
-    int m_nRedrawsPending = 0;
+    QImage m_lastMarkerPicture;   // what the renderer lays over the picture now
     QTimer* m_pConnectCheckTimer = nullptr;
     QLoadingMsgDlg* m_pLoadingDlg = nullptr;
     QMessageboxDlg* m_pConnectingDlg = nullptr;

@@ -11,11 +11,11 @@
 #include "widgets/QUnitLabel.h"
 
 #include <QBitmap>
-#include <QFontMetrics>
 #include <QGraphicsView>
 #include <QImage>
 #include <QLabel>
-#include <QTimer>
+#include <QPainter>
+#include <QStyleOptionGraphicsItem>
 
 void QVideoPreviewModuleWidget::placeOverlay()
 {
@@ -46,11 +46,10 @@ void QVideoPreviewModuleWidget::placeHoverLabels()
 void QVideoPreviewModuleWidget::updateOverlayMask()
 {
     // Without a compositing window manager a translucent window is drawn opaque and would
-    // hide the picture: the mask keeps exactly the painted pixels of the logo and the marker.
+    // hide the picture: the mask keeps exactly the painted pixels of the logo and the items.
     if (!m_pOverlay)
         return;
     QRegion region;
-    QVector<QRegion> pieces;   // the painted pixels of each marker, item and label
     static const QRegion logoRegion = [] {
         const QImage logo(":/Resource/Skin/LOGO_CN.png");
         if (logo.isNull())
@@ -72,83 +71,71 @@ void QVideoPreviewModuleWidget::updateOverlayMask()
         QImage image = pViewport->grab(area.translated(-origin)).toImage();
         if (image.size() != area.size())
             image = image.scaled(area.size());
-        const QRegion piece =
-            QRegion(QBitmap::fromImage(image.createAlphaMask(Qt::ThresholdAlphaDither))).translated(area.topLeft());
-        pieces.append(piece);
-        region += piece;
+        region += QRegion(QBitmap::fromImage(image.createAlphaMask(Qt::ThresholdAlphaDither))).translated(area.topLeft());
     };
-    PtExItem* pMarker = m_pOverlay->marker();
-    if (pMarker && pMarker->isVisible() && pMarker->showFlag()) {
-        // The cross and the label reach well outside the item's bounding rectangle.
-        const QPoint at = origin + pView->mapFromScene(QPointF(pMarker->pointX(), pMarker->pointY()));
-        QRect area(at - QPoint(6, 6), QSize(13, 13));
-        QFont font("Arial", 10);
-        font.setWeight(63);
-        QRect text = QFontMetrics(font, pViewport).boundingRect(pMarker->labelText());
-        text.translate(at + pMarker->computeLabelPos().toPoint());
-        area |= text.adjusted(-6, -6, 6, 6);
-        addPainted(area);
-    }
     if (m_pMeasureLayer) {
         for (const QRect& area : m_pMeasureLayer->paintedAreas())
             addPainted(pView->mapFromScene(QRectF(area)).boundingRect().translated(origin));
     }
     if (region.isEmpty())
         region = QRect(0, 0, 1, 1);
-
-    // Where the overlay gives up area (the marker's old place), the picture window below keeps
-    // the overlay's last pixels until the picture is drawn there again. So a change that gives
-    // up area comes in two steps: first only what stays exactly as it was is kept and the
-    // engine draws its last picture again; the new drawing shows once that is done. Otherwise
-    // the old marker and the new one would be on screen together.
-    const QRegion current = m_pOverlay->mask();
-    const bool bGivesUpArea = !(current - region).isEmpty();
-    m_pendingMask = region;
-    m_pendingPieces = pieces;
-    if ((bGivesUpArea || m_nRedrawsPending > 0) && m_pOverlay->isVisible() && m_pVideoPlay) {
-        QRegion kept = logoRegion;
-        QVector<QRegion> keptPieces;
-        for (const QRegion& piece : pieces) {
-            if (m_shownPieces.contains(piece)) {
-                kept += piece;
-                keptPieces.append(piece);
-            }
-        }
-        kept &= current;
-        m_shownPieces = keptPieces;
-        showOverlayMask(kept.isEmpty() ? QRegion(0, 0, 1, 1) : kept);
-        ++m_nRedrawsPending;
-        QMetaObject::invokeMethod(m_pVideoPlay, "redrawLastFrameSlot", Qt::QueuedConnection);
-        // Should the engine never answer, the overlay does not stay half hidden.
-        m_pRevealTimer->start();
-        return;
-    }
-    m_shownPieces = pieces;
-    showOverlayMask(region);
-}
-
-void QVideoPreviewModuleWidget::lastFrameRedrawnSlot()
-{
-    // Only the answer to the last redraw asked for means the picture is drawn over everything
-    // the overlay gave up by then.
-    if (m_nRedrawsPending > 0 && --m_nRedrawsPending == 0)
-        revealOverlay();
-}
-
-void QVideoPreviewModuleWidget::revealOverlay()
-{
-    m_nRedrawsPending = 0;
-    m_pRevealTimer->stop();
-    m_shownPieces = m_pendingPieces;
-    showOverlayMask(m_pendingMask);
-}
-
-void QVideoPreviewModuleWidget::showOverlayMask(const QRegion& region)
-{
+    // Where the overlay gives up area, the picture window below keeps the overlay's last pixels
+    // until the picture is drawn again: it is asked for at once.
+    const bool bGivesUpArea = !(m_pOverlay->mask() - region).isEmpty();
     m_pOverlay->setMask(region);
     // Paint right after the new mask: the X server shows what the window holds there, and a
     // paint done before the change is clipped by the old mask, so the newly exposed pixels would
     // stay black until the view's own update comes round.
     if (m_pOverlay->isVisible() && m_pOverlay->view())
         m_pOverlay->view()->viewport()->repaint();
+    if (bGivesUpArea && m_pOverlay->isVisible() && m_pVideoPlay)
+        QMetaObject::invokeMethod(m_pVideoPlay, "redrawLastFrameSlot", Qt::QueuedConnection);
+    updateMarkerPicture();
+}
+
+void QVideoPreviewModuleWidget::updateMarkerPicture()
+{
+    // The hot and cold spot markers move with the picture, so the renderer lays them over the
+    // picture itself: a marker on the separate overlay window would leave its old place on
+    // screen until the picture below is drawn again, and two markers would show at once.
+    if (!m_pVideoPlay)
+        return;
+    QImage picture;
+    PtExItem* pMarker = m_pOverlay->marker();
+    const bool bHot = pMarker && pMarker->isVisible() && pMarker->showFlag();
+    if (m_pOverlay->isVisible() && !m_pOverlay->size().isEmpty()) {
+        picture = QImage(m_pOverlay->size(), QImage::Format_ARGB32);
+        picture.fill(Qt::transparent);
+        QPainter painter(&picture);
+        const QPoint origin = m_pOverlay->view()->viewport()->mapTo(m_pOverlay, QPoint(0, 0));
+        if (m_pMeasureLayer) {
+            painter.save();
+            painter.translate(origin);
+            m_pMeasureLayer->paintColdSpot(&painter);
+            painter.restore();
+        }
+        if (bHot) {
+            painter.translate(origin + m_pOverlay->view()->mapFromScene(QPointF(pMarker->pointX(), pMarker->pointY())));
+            QStyleOptionGraphicsItem option;
+            pMarker->paint(&painter, &option, nullptr);
+        }
+        painter.end();
+        // Nothing drawn: no picture to lay over (cheaper for the renderer).
+        bool bEmpty = true;
+        for (int y = 0; y < picture.height() && bEmpty; ++y) {
+            const QRgb* pRow = reinterpret_cast<const QRgb*>(picture.constScanLine(y));
+            for (int x = 0; x < picture.width(); ++x) {
+                if (qAlpha(pRow[x])) {
+                    bEmpty = false;
+                    break;
+                }
+            }
+        }
+        if (bEmpty)
+            picture = QImage();
+    }
+    if (picture == m_lastMarkerPicture)
+        return;
+    m_lastMarkerPicture = picture;
+    m_pVideoPlay->setMarkerPicture(picture);
 }

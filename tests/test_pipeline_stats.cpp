@@ -31,7 +31,7 @@ void slowPresent(RenderHandle)
 }
 void slowDetach(RenderHandle, const uint8_t*) {}
 void slowDestroy(RenderHandle) {}
-const RenderEngineApi kSlowRenderer = {slowCreate, slowSize, slowDraw, slowPresent, slowDetach, slowDestroy};
+const RenderEngineApi kSlowRenderer = {slowCreate, slowSize, slowDraw, slowPresent, slowDetach, slowDestroy, nullptr};
 
 bool noModel() { return false; }
 bool noRun(const unsigned char*, unsigned char*, int, int, float) { return false; }

@@ -193,6 +193,9 @@ void QVideoPlay::setUpRenderTarget(void* hWnd)
         m_hRender = api.create(&m_stRenderCreate);
         if (!m_hRender)
             m_hRenderWnd = nullptr;
+        // A new renderer has no markers yet.
+        QMutexLocker lock(&m_MarkerMutex);
+        m_bMarkerDirty = true;
     }
 }
 
@@ -444,6 +447,7 @@ void QVideoPlay::displayFrame(unsigned char* pBuffer, int nWidth, int nHeight)
     rect.right = W4 - rect.left;
     rect.bottom = H4 - rect.top;
     api.setSourceSize(m_hRender, W4, H4);
+    pushMarkerPicture(api);
     api.drawFrame(m_hRender, &m_stRenderFrame, &rect, 0);
     api.present(m_hRender);
     m_stLastRenderRect = rect;
@@ -453,13 +457,36 @@ void QVideoPlay::displayFrame(unsigned char* pBuffer, int nWidth, int nHeight)
 void QVideoPlay::redrawLastFrameSlot()
 {
     QMutexLocker lock(&m_Mutex);
-    if (m_hRender && m_bHaveRendered) {
-        const RenderEngineApi& api = renderEngine();
-        api.drawFrame(m_hRender, &m_stRenderFrame, &m_stLastRenderRect, 0);
-        api.present(m_hRender);
+    if (!m_hRender || !m_bHaveRendered)
+        return;
+    const RenderEngineApi& api = renderEngine();
+    pushMarkerPicture(api);
+    api.drawFrame(m_hRender, &m_stRenderFrame, &m_stLastRenderRect, 0);
+    api.present(m_hRender);
+}
+
+void QVideoPlay::setMarkerPicture(const QImage& picture)
+{
+    {
+        QMutexLocker lock(&m_MarkerMutex);
+        m_MarkerPicture = picture.isNull() ? QImage() : picture.convertToFormat(QImage::Format_ARGB32);
+        m_bMarkerDirty = true;
     }
-    lock.unlock();
-    emit sendLastFrameRedrawnSignal();
+    // Shown at once, with the picture it belongs to, rather than with the next frame.
+    QMetaObject::invokeMethod(this, "redrawLastFrameSlot", Qt::QueuedConnection);
+}
+
+void QVideoPlay::pushMarkerPicture(const RenderEngineApi& api)
+{
+    QMutexLocker lock(&m_MarkerMutex);
+    if (!m_bMarkerDirty || !m_hRender || !api.setOverlay)
+        return;
+    m_bMarkerDirty = false;
+    if (m_MarkerPicture.isNull())
+        api.setOverlay(m_hRender, nullptr, 0, 0, 0);
+    else
+        api.setOverlay(m_hRender, m_MarkerPicture.constBits(), m_MarkerPicture.width(), m_MarkerPicture.height(),
+                       m_MarkerPicture.bytesPerLine());
 }
 
 // ---------------------------------------------------------------------------------------

@@ -11,6 +11,7 @@
 #include "video/PipelineStats.h"
 #include "video/ThermHotPointParam.h"
 
+#include <QImage>
 #include <QMutex>
 #include <QObject>
 #include <QPoint>
@@ -88,6 +89,10 @@ public:
     // Whether the picture a snapshot takes now already holds the measurement items (drawn in
     // for a recording), so that they are not drawn into the snapshot a second time.
     bool pictureHasItems() const { return m_bWorkHasItems.load(); }
+    // The hot and cold spot markers, laid over the shown picture by the renderer (not drawn into
+    // snapshots or recordings): a transparent picture of the picture's size on screen; null for
+    // none. Any thread; drawn with the last picture at once.
+    void setMarkerPicture(const QImage& picture);
 
     // Test and tool access to the pipeline's state.
     int frameWidth() const { return m_nFrameWidth.load(); }
@@ -117,8 +122,6 @@ signals:
     // A recording segment file was opened (one per segment); a snapshot file was written.
     void sendRecordFileSignal(QString qStrPath);
     void sendSnapshotFileSignal(QString qStrPath);
-    // Answers each redrawLastFrameSlot, whether or not there was a picture to draw.
-    void sendLastFrameRedrawnSignal();
     // Super-resolution was on but could not run on this picture (no usable network, a picture
     // size the network was not made for, a failed run): the engine switched it off.
     void sendSuperResRefusedSignal();
@@ -214,6 +217,10 @@ private:
     // Intake, guarded by its own lock so the camera's callback thread never waits for a
     // pipeline run in progress.
     QMutex m_IntakeMutex;
+    void pushMarkerPicture(const RenderEngineApi& api);   // under m_Mutex, on the engine thread
+    QMutex m_MarkerMutex;
+    QImage m_MarkerPicture;
+    bool m_bMarkerDirty = false;
     std::vector<unsigned char> m_Intake;    // newest frame as received
     int m_nIntakeWidth = 0;
     int m_nIntakeHeight = 0;

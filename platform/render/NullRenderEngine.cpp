@@ -13,8 +13,10 @@ void nullDrawFrame(RenderHandle, const RenderFrameDesc*, const RenderRect*, int)
 void nullPresent(RenderHandle) {}
 void nullDetach(RenderHandle, const uint8_t*) {}
 void nullDestroy(RenderHandle) {}
+void nullSetOverlay(RenderHandle, const uint8_t*, int, int, int) {}
 
-const RenderEngineApi kNullApi = {nullCreate, nullSetSourceSize, nullDrawFrame, nullPresent, nullDetach, nullDestroy};
+const RenderEngineApi kNullApi = {nullCreate,  nullSetSourceSize, nullDrawFrame, nullPresent,
+                                  nullDetach,  nullDestroy,       nullSetOverlay};
 
 } // namespace
 

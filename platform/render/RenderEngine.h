@@ -59,6 +59,10 @@ struct RenderEngineApi
     // Lets go of the window before the renderer is destroyed for another window.
     void (*detach)(RenderHandle hRender, const uint8_t* pRecord16);
     void (*destroy)(RenderHandle hRender);
+    // May be null (not offered). A transparent picture laid over every frame drawn from now on,
+    // stretched over the frame's place in the window: straight-alpha ARGB32 rows (the byte order
+    // of a native 0xAARRGGBB word), nStride bytes apart. Null or a zero size takes it away.
+    void (*setOverlay)(RenderHandle hRender, const uint8_t* pArgb, int nWidth, int nHeight, int nStride);
 };
 
 // The renderer the engines use. Defaults to the SDL2 implementation.

@@ -27,8 +27,9 @@ struct SdlRenderer
     int nSrcWidth = 0;
     int nSrcHeight = 0;
     bool bDrawn = false;
-    // X11 only: SDL's own connection, to wait until the server has taken what was presented.
-    void* pDisplay = nullptr;
+    SDL_Texture* pOverlay = nullptr;   // the markers laid over the picture
+    int nOverlayWidth = 0;
+    int nOverlayHeight = 0;
 };
 
 // SDL's video subsystem is reference-counted; the mutex keeps two engines from racing on it.
@@ -58,6 +59,13 @@ void quitVideo()
 {
     QMutexLocker lock(&sdlInitMutex());
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
+}
+
+void releaseOverlay(SdlRenderer* p)
+{
+    if (p->pOverlay)
+        SDL_DestroyTexture(p->pOverlay);
+    p->pOverlay = nullptr;
 }
 
 void releaseTexture(SdlRenderer* p)
@@ -102,36 +110,6 @@ void followWindowSize(SDL_Window* pWindow)
 #endif
 }
 
-void* x11Display(SDL_Window* pWindow)
-{
-#if defined(SDL_VIDEO_DRIVER_X11)
-    SDL_SysWMinfo wm;
-    SDL_VERSION(&wm.version);
-    if (SDL_GetWindowWMInfo(pWindow, &wm) && wm.subsystem == SDL_SYSWM_X11)
-        return wm.info.x11.display;
-#endif
-    (void)pWindow;
-    return nullptr;
-}
-
-// Waits until the X server has processed the picture just presented. Windows drawn by other
-// connections over the picture (the overlay) rely on it: the overlay shows its new marker only
-// after the picture has covered the old one, and the server must see the two in that order.
-void syncWithServer(void* pDisplay)
-{
-#if defined(SDL_VIDEO_DRIVER_X11)
-    if (!pDisplay)
-        return;
-    using SyncFn = int (*)(Display*, int);
-    static void* s_lib = SDL_LoadObject("libX11.so.6");
-    static const auto s_pfnSync = s_lib ? reinterpret_cast<SyncFn>(SDL_LoadFunction(s_lib, "XSync")) : nullptr;
-    if (s_pfnSync)
-        s_pfnSync(static_cast<Display*>(pDisplay), 0);
-#else
-    (void)pDisplay;
-#endif
-}
-
 RenderHandle sdlCreate(const RenderCreateInfo* pInfo)
 {
     if (!pInfo || !pInfo->hWnd)
@@ -147,7 +125,6 @@ RenderHandle sdlCreate(const RenderCreateInfo* pInfo)
         return nullptr;
     }
     followWindowSize(p->pWindow);
-    p->pDisplay = x11Display(p->pWindow);
     p->pRenderer = SDL_CreateRenderer(p->pWindow, -1, SDL_RENDERER_ACCELERATED);
     if (!p->pRenderer)
         p->pRenderer = SDL_CreateRenderer(p->pWindow, -1, SDL_RENDERER_SOFTWARE);
@@ -226,7 +203,32 @@ void sdlDrawFrame(RenderHandle h, const RenderFrameDesc* pFrame, const RenderRec
     SDL_SetRenderDrawColor(p->pRenderer, 0, 0, 0, 255);
     SDL_RenderClear(p->pRenderer);
     SDL_RenderCopy(p->pRenderer, p->pTexture, &src, &dst);
+    if (p->pOverlay)
+        SDL_RenderCopy(p->pRenderer, p->pOverlay, nullptr, &dst);
     p->bDrawn = true;
+}
+
+void sdlSetOverlay(RenderHandle h, const uint8_t* pArgb, int nWidth, int nHeight, int nStride)
+{
+    auto* p = static_cast<SdlRenderer*>(h);
+    if (!p)
+        return;
+    if (!pArgb || nWidth < 1 || nHeight < 1) {
+        releaseOverlay(p);
+        return;
+    }
+    if (!p->pOverlay || p->nOverlayWidth != nWidth || p->nOverlayHeight != nHeight) {
+        releaseOverlay(p);
+        p->pOverlay = SDL_CreateTexture(p->pRenderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STATIC, nWidth, nHeight);
+        if (!p->pOverlay) {
+            qWarning("Renderer: cannot create a %dx%d overlay: %s", nWidth, nHeight, SDL_GetError());
+            return;
+        }
+        SDL_SetTextureBlendMode(p->pOverlay, SDL_BLENDMODE_BLEND);
+        p->nOverlayWidth = nWidth;
+        p->nOverlayHeight = nHeight;
+    }
+    SDL_UpdateTexture(p->pOverlay, nullptr, pArgb, nStride);
 }
 
 void sdlPresent(RenderHandle h)
@@ -235,7 +237,6 @@ void sdlPresent(RenderHandle h)
     if (!p || !p->bDrawn)
         return;
     SDL_RenderPresent(p->pRenderer);
-    syncWithServer(p->pDisplay);
 }
 
 void sdlDetach(RenderHandle h, const uint8_t*)
@@ -245,6 +246,7 @@ void sdlDetach(RenderHandle h, const uint8_t*)
         return;
     // Nothing more is drawn into the old window; its last picture stays until its owner paints.
     releaseTexture(p);
+    releaseOverlay(p);
     p->bDrawn = false;
 }
 
@@ -254,6 +256,7 @@ void sdlDestroy(RenderHandle h)
     if (!p)
         return;
     releaseTexture(p);
+    releaseOverlay(p);
     if (p->pRenderer)
         SDL_DestroyRenderer(p->pRenderer);
     // Destroying the SDL window of a foreign window leaves the native window itself alone.
@@ -263,7 +266,8 @@ void sdlDestroy(RenderHandle h)
     quitVideo();
 }
 
-const RenderEngineApi kSdlApi = {sdlCreate, sdlSetSourceSize, sdlDrawFrame, sdlPresent, sdlDetach, sdlDestroy};
+const RenderEngineApi kSdlApi = {sdlCreate,  sdlSetSourceSize, sdlDrawFrame, sdlPresent,
+                                 sdlDetach,  sdlDestroy,       sdlSetOverlay};
 
 } // namespace
 
