@@ -158,6 +158,7 @@ void QTemperRangeAdjust::setSceneTemperatures(float fMin, float fMax)
     m_pMaxLabel->setText(temperText(fMax));
     m_fSceneMin = fMin;
     m_fSceneMax = fMax;
+    m_bHaveScene = true;
     emitIsoFromHandles();
 }
 
@@ -173,6 +174,10 @@ void QTemperRangeAdjust::setTemperRangeAjSwitchSlots(bool bFlags)
         emit sendTopTemperHoverLabelVisibleSignal(false);
         emit sendBottomTemperHoverLabelVisibleSignal(false);
         emit sendIsoTemperSignal(-30.0f, 200.0f);
+    } else if (m_bHaveScene) {
+        // The window is sent as shown (emissivity applied), like every later handle move; the
+        // camera's own extremes here would be taken back through the correction a second time.
+        emit sendIsoTemperSignal(m_fSceneMin, m_fSceneMax);
     } else {
         emit sendIsoTemperSignal(ctx.m_fSceneMin.load(), ctx.m_fSceneMax.load());
     }

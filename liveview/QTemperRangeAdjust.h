@@ -107,6 +107,7 @@ private:
     bool m_bDragRange = false;
     float m_fSceneMin = 0.0f;
     float m_fSceneMax = 0.0f;
+    bool m_bHaveScene = false;   // the extremes above were given (as shown, emissivity applied)
     QRect m_rcRange;
     QPoint m_ptLast;
     QRect m_rcSlide{QPoint(0, 0), QPoint(-1, -1)};

@@ -320,8 +320,11 @@ private slots:
     {
         Scale s;
         ThermImageContext& ctx = ThermImageContext::instance();
+        // The camera's own extremes, and the scene as shown (emissivity applied): the window
+        // starts at what is shown, as every later handle move is.
         ctx.m_fSceneMin = 12.5f;
         ctx.m_fSceneMax = 37.5f;
+        s.adj->setSceneTemperatures(14.0f, 41.0f);
         QSignalSpy iso(s.adj, &QTemperRangeAdjust::sendIsoTemperSignal);
 
         s.setManual();
@@ -330,8 +333,8 @@ private slots:
         QVERIFY(s.adj->topHandle()->isVisible());
         QVERIFY(s.adj->bottomHandle()->isVisible());
         QCOMPARE(iso.count(), 1);
-        QCOMPARE(iso.at(0).at(0).toFloat(), 12.5f);
-        QCOMPARE(iso.at(0).at(1).toFloat(), 37.5f);
+        QCOMPARE(iso.at(0).at(0).toFloat(), 14.0f);
+        QCOMPARE(iso.at(0).at(1).toFloat(), 41.0f);
 
         // Narrow the window, then go back to automatic: whole bar, fixed wide isotherm.
         s.adj->setSceneTemperatures(12.5f, 37.5f);
