@@ -209,6 +209,7 @@ void QVideoPreviewModuleWidget::setDevDisconnectRetSlot(bool)
     m_pTopHoverLabel->hide();
     m_pBottomHoverLabel->hide();
     m_pOverlay->hide();
+    updateMarkerPicture();   // a later connection starts without the old markers
 
     m_pZoomDownBtn->setEnabled(false);
     m_pZoomSlider->setEnabled(false);
