@@ -47,9 +47,14 @@ AlarmMonitor* installAlarms(QVideoPreviewModuleWidget* pPage)
             pMonitor->setSceneReadingSlot(scene);
         });
     }
-    // A camera that goes away ends its alarms.
+    // A camera that goes away ends its alarms, and so does standby: no readings are taken
+    // then, and an alarm left open would end only when the camera wakes.
     QObject::connect(pPage, &QVideoPreviewModuleWidget::ChangeConnectStatusSignal, pMonitor, [pMonitor](bool bConnected) {
         if (!bConnected)
+            pMonitor->endAllSlot();
+    });
+    QObject::connect(pPage, &QVideoPreviewModuleWidget::sendStandbyModeChangedSignal, pMonitor, [pMonitor](bool bSleep) {
+        if (bSleep)
             pMonitor->endAllSlot();
     });
     // The alarm's own snapshot reports its success moments later, which would replace the

@@ -315,6 +315,13 @@ private slots:
                 pBtn->click();
         }
         QTRY_VERIFY(p->findChild<QTrendPanel*>() && p->findChild<QTrendPanel*>()->isVisible());
+
+        // Standby takes no readings: an alarm running then ends with it, not when it wakes.
+        QTest::mouseClick(p->navButton(0), Qt::LeftButton);
+        QTest::mouseClick(p->standbyButton(), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(p->m_bStandby, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(!pMonitor->isAlarmActive(), 3000);
+        QVERIFY(!pMonitor->log().read().last().bStart);
     }
 
     // The hot object (about 65 degrees) trips a 60 degree rule with a snapshot; at 50 it does
