@@ -64,7 +64,7 @@ AlarmMonitor* installAlarms(QVideoPreviewModuleWidget* pPage)
                      [pPage, pMonitor, pSnapshotNotice](bool bActive, const QString& qStrRule) {
         if (PtExItem* pMarker = pPage->overlay() ? pPage->overlay()->marker() : nullptr) {
             pMarker->setAlarm(bActive);
-            pMarker->update();
+            pPage->updateMarkerPicture();
         }
         if (!bActive)
             return;

@@ -51,6 +51,8 @@ public:
     void selectNavButton(int nIndex);
     void addModuleWidget(QWidget* pWidget);
     void placeOverlay();
+    // Hands the hot and cold spot markers, as they are now, to the renderer.
+    void updateMarkerPicture();
     // Re-places the range adjuster's floating hover labels after the window moved.
     void placeHoverLabels();
     // Shows the temperature texts of the page in the unit now configured ("TemperUnit").
@@ -250,7 +252,6 @@ private:
     void applySuperResolutionLocally();
     void reapplyZoom();
     void updateOverlayMask();
-    void updateMarkerPicture();
     void setHoverLabelPos(QUnitLabel* pLabel, const QPoint& point);
 
     QThread m_videoThread;
