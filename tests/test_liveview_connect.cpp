@@ -692,6 +692,7 @@ private slots:
 
         ThermImageContext::instance().m_fSceneMin = 21.0f;
         ThermImageContext::instance().m_fSceneMax = 64.0f;
+        pAdjust->setSceneTemperatures(21.0f, 64.0f);   // as shown (emissivity 1.00)
         QTest::mouseClick(pAdjust->autoSwitch(), Qt::LeftButton);
         QVERIFY(!pAdjust->isAutoRange());
         QTRY_COMPARE(pPlay->isoLow(), 21.0f);
