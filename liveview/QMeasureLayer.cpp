@@ -322,14 +322,15 @@ void QMeasureLayer::paint(QPainter* p)
         haloText(p, QPointF(m_ptCursor) + QPointF(14, 20), m_qStrCursor, kItemColour);
 }
 
-void QMeasureLayer::paintColdSpot(QPainter* p)
+bool QMeasureLayer::paintColdSpot(QPainter* p)
 {
     if (!m_bLive || !m_View.isValid() || !m_bColdSpot || !m_Scene.bValid)
-        return;
+        return false;
     p->setRenderHint(QPainter::Antialiasing);
     const QPointF c = toOverlay(m_Scene.ptCold);
     cross(p, c, kColdColour);
     haloText(p, c + QPointF(8, 14), degrees(m_Scene.fMin), kColdColour);
+    return true;
 }
 
 QVector<QRect> QMeasureLayer::paintedAreas() const

@@ -59,8 +59,8 @@ public:
     QVector<QRect> paintedAreas() const;
     void paint(QPainter* pPainter);
     // The cold spot moves with every frame, so it is laid over the picture with it (as the hot
-    // spot is) rather than drawn on the overlay: in overlay coordinates.
-    void paintColdSpot(QPainter* pPainter);
+    // spot is) rather than drawn on the overlay: in overlay coordinates. False: nothing drawn.
+    bool paintColdSpot(QPainter* pPainter);
 
 signals:
     void sendMeasureReadingsSignal(QVector<Measure::MeasureReading> readings);

@@ -108,10 +108,11 @@ void QVideoPreviewModuleWidget::updateMarkerPicture()
         picture.fill(Qt::transparent);
         QPainter painter(&picture);
         const QPoint origin = m_pOverlay->view()->viewport()->mapTo(m_pOverlay, QPoint(0, 0));
+        bool bCold = false;
         if (m_pMeasureLayer) {
             painter.save();
             painter.translate(origin);
-            m_pMeasureLayer->paintColdSpot(&painter);
+            bCold = m_pMeasureLayer->paintColdSpot(&painter);
             painter.restore();
         }
         if (bHot) {
@@ -121,17 +122,7 @@ void QVideoPreviewModuleWidget::updateMarkerPicture()
         }
         painter.end();
         // Nothing drawn: no picture to lay over (cheaper for the renderer).
-        bool bEmpty = true;
-        for (int y = 0; y < picture.height() && bEmpty; ++y) {
-            const QRgb* pRow = reinterpret_cast<const QRgb*>(picture.constScanLine(y));
-            for (int x = 0; x < picture.width(); ++x) {
-                if (qAlpha(pRow[x])) {
-                    bEmpty = false;
-                    break;
-                }
-            }
-        }
-        if (bEmpty)
+        if (!bHot && !bCold)
             picture = QImage();
     }
     if (picture == m_lastMarkerPicture)
